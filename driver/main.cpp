@@ -1,0 +1,6 @@
+#include "driver/run.hpp"
+
+int main() {
+    driver::startup();
+    driver::command_loop();
+}

@@ -1,0 +1,29 @@
+// The scattering engine: the random-number generator and the scattering routine.
+#pragma once
+
+#include <cstdint>
+
+namespace scatter {
+
+// 19-bit congruential generator; the seed belongs to the caller and is advanced in place.
+inline void alea(int32_t& seed, float& r) {
+    int32_t s = seed * 3125 + 7;
+    s = s % 524288;
+    if (s == 0) s = 7;
+    seed = s;
+    r = static_cast<float>(s) / 524288.0f;
+}
+
+// Choose the mechanism of the event that ends the current free flight (driver::electr's F
+// fields) and write the state after it into the I fields, INTERION and NBINTER.
+// Inconsistent tables write their diagnostic on the output unit and end the program.
+void inter();
+
+// Run-wide working values of inter that carry information between calls.
+struct InterState {
+    float popsi = 0.0f;  // absorption events rejected because the final energy left the tables
+    float enii = 0.0f;   // final energy of the last rejected absorption
+};
+inline InterState inter_state;
+
+}  // namespace scatter

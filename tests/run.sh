@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Build everything and run the whole test suite (unit and end-to-end tests).
+# Usage: bash tests/run.sh [build-dir] [extra cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+build=${1:-build}; shift || true
+cmake -S . -B "$build" -G Ninja "$@" > /dev/null
+cmake --build "$build"
+ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
