@@ -27,3 +27,9 @@ struct InterState {
 inline InterState inter_state;
 
 }  // namespace scatter
+
+namespace scatter {
+// An energy index beyond the valley's table (only an inconsistent table allows it): write
+// the diagnostic and end the program with status 2.
+[[noreturn]] void energy_index_fault(int32_t ip, int32_t iv, float energy, int32_t index, int32_t nen);
+}  // namespace scatter

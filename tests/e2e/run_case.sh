@@ -18,7 +18,7 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/run"
 if [ -d "$case_dir/setup" ]; then cp -R "$case_dir/setup/." "$tmp/"; fi
 if [ ! -e "$case_dir/no_data_files" ]; then
-  cp "$src/data/zotmer" "$src/data/zothlp" "$tmp/run/"
+  cp "$src/data/synerr" "$src/data/zotmer" "$src/data/zothlp" "$tmp/run/"
 fi
 prog=$zot
 if [ -f "$case_dir/program" ] && [ "$(cat "$case_dir/program")" = cumavg ]; then prog=$cumavg; fi
