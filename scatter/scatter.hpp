@@ -7,7 +7,9 @@ namespace scatter {
 
 // 19-bit congruential generator; the seed belongs to the caller and is advanced in place.
 inline void alea(int32_t& seed, float& r) {
-    int32_t s = seed * 3125 + 7;
+    // Wrapping product: exact for every seed the program holds (0..524287), and defined
+    // for any other value.
+    int32_t s = static_cast<int32_t>(static_cast<uint32_t>(seed) * 3125u + 7u);
     s = s % 524288;
     if (s == 0) s = 7;
     seed = s;

@@ -1,0 +1,323 @@
+// The scattering routine: choice of the mechanism that ends a free flight and the state of
+// the particle after the event. Runs once per scattering event of every particle: no
+// allocation, no formatting outside the cold trace and diagnostic functions.
+#include <cmath>
+#include <cstdint>
+
+#include "driver/records.hpp"
+#include "klip/records.hpp"
+#include "scatter/scatter.hpp"
+#include "scatter/work.hpp"
+#include "tables/model.hpp"
+
+namespace scatter {
+
+namespace {
+
+using detail::work;
+
+constexpr float kMinEnergy = 1.0e-5f;  // lower bound of the final energy of the clamped kinds
+constexpr float kGuardSteps = 10.0f;   // safety margin of an absorption below the table top
+
+enum Kind : int32_t {
+    kImpurity = 1, kAcoustic, kPiezo, kPolarEmission, kPolarAbsorption, kOpticalEmission,
+    kOpticalAbsorption, kIv0Emission, kIv0Absorption, kIv1Emission, kIv1Absorption, kAlloy,
+    kSurface, kRecombination, kIonisation, kSelf
+};
+
+// Energy index of ENF, domain, one draw on ISEED(9) and the scan of the domain's order list.
+// Sets INTERION and counts the event in NBLAM.
+inline void select_mechanism() {
+    auto& e = driver::electr;
+    auto& t = tables::tablam;
+    const int32_t nvf = e.NVF;
+    work.ir = 1;
+
+    const float q = e.ENF / t.DELTAE + 1.0f;
+    int32_t nen = t.NEN[nvf];
+    if (nen > tables::kEnergies) nen = tables::kEnergies;
+    if (!(q >= 1.0f) || !(q < static_cast<float>(nen) + 1.0f)) {
+        energy_index_fault(e.IP, nvf, e.ENF, detail::trunc_index(q), t.NEN[nvf]);
+    }
+    const int32_t ie01 = static_cast<int32_t>(q);
+    work.ie01 = ie01;
+    const int32_t nd01 = t.IDOM[nvf][ie01];
+    work.nd01 = nd01;
+
+    float r09;
+    alea(driver::etir.ISEED[9], r09);
+    driver::etir.NDRAW[9] += 1;
+    work.r09 = r09;
+
+    const auto& order = t.IORDL[nvf][nd01];
+    const auto& iplam = t.IPLAM[nvf];
+    for (int32_t k = 1; k <= tables::kLambdas; ++k) {
+        const int32_t lam = order[k];
+        // A position holding no lambda number is skipped.
+        if (static_cast<uint32_t>(lam - 1) >= static_cast<uint32_t>(tables::kLambdas)) continue;
+        if (t.RLAM[iplam[lam] + ie01] >= r09) {
+            work.nk01 = k;
+            work.ilamb = lam;
+            driver::INTERION = t.ITYPL[nvf][lam];
+            const int32_t dbg = klip::debug.level;
+            if (dbg >= 10 && dbg <= 99) detail::trace_selection();
+            t.NBLAM[nvf][lam] += 1;
+            return;
+        }
+    }
+    detail::fatal_trilamb();
+}
+
+inline bool traced() {
+    const int32_t dbg = klip::debug.level;
+    return dbg > 100 && driver::electr.IP == dbg - 100;
+}
+
+inline void set_masses(int32_t iv) {
+    auto& e = driver::electr;
+    const auto& b = tables::bande;
+    switch (b.IFORV[iv]) {
+    case 0: e.MXI = b.MEFF[iv]; e.MYI = b.MEFF[iv]; e.MZI = b.MEFF[iv]; break;
+    case 1: e.MXI = b.ML[iv]; e.MYI = b.MT[iv]; e.MZI = b.MT[iv]; break;
+    case 2: e.MXI = b.MT[iv]; e.MYI = b.ML[iv]; e.MZI = b.MT[iv]; break;
+    case 3: e.MXI = b.MT[iv]; e.MYI = b.MT[iv]; e.MZI = b.ML[iv]; break;
+    default: break;
+    }
+}
+
+// Isotropic final wave vector of energy ENI in valley NVI, drawn where the valley is
+// spherical (polar axis = the long axis, or z), then scaled to the valley's masses.
+inline void isotropic_draw(float eni) {
+    auto& e = driver::electr;
+    const auto& b = tables::bande;
+    auto& tir = driver::etir;
+    e.ENI = eni;
+
+    float r02, r03;
+    alea(tir.ISEED[2], r02);
+    tir.NDRAW[2] += 1;
+    const float ct = 1.0f - 2.0f * r02;
+    const float st = sqrtf(1.0f - ct * ct);
+    alea(tir.ISEED[3], r03);
+    tir.NDRAW[3] += 1;
+    const float phi = driver::dtafix.DPI * r03;
+    work.r02 = r02;
+    work.r03 = r03;
+
+    const int32_t iv = e.NVI;
+    const float wp = sqrtf(driver::dtafix.DQSM * eni * (1.0f + b.ALP[iv] * eni));
+    const float d1 = wp * st * cosf(phi);
+    const float d2 = wp * st * sinf(phi);
+    const float d3 = wp * ct;
+
+    switch (b.IFORV[iv]) {
+    case 0: {
+        const float s = sqrtf(b.MEFF[iv]);
+        e.WXI = d1 * s; e.WYI = d2 * s; e.WZI = d3 * s;
+        break;
+    }
+    case 1:
+        e.WXI = d3 * sqrtf(b.ML[iv]); e.WYI = d1 * sqrtf(b.MT[iv]); e.WZI = d2 * sqrtf(b.MT[iv]);
+        break;
+    case 2:
+        e.WXI = d2 * sqrtf(b.MT[iv]); e.WYI = d3 * sqrtf(b.ML[iv]); e.WZI = d1 * sqrtf(b.MT[iv]);
+        break;
+    case 3:
+        e.WXI = d1 * sqrtf(b.MT[iv]); e.WYI = d2 * sqrtf(b.MT[iv]); e.WZI = d3 * sqrtf(b.ML[iv]);
+        break;
+    default:
+        return;  // an unknown valley form keeps the wave vector and masses of entry
+    }
+    set_masses(iv);
+}
+
+// Polar-optical final wave vector: the new direction makes the angle theta with the old
+// wave vector (WXF, WYF, WZF), the y axis serving as reference of the rotation. The valley
+// does not change; the masses of entry are kept.
+inline void polar_draw(float eni) {
+    auto& e = driver::electr;
+    const auto& b = tables::bande;
+    auto& tir = driver::etir;
+    e.ENI = eni;
+    const float enf = e.ENF;
+
+    const float a = (eni + enf) / 2.0f / sqrtf(eni * enf);
+    float r02;
+    alea(tir.ISEED[2], r02);
+    tir.NDRAW[2] += 1;
+    work.r02 = r02;
+    // A = 1 (no energy exchanged) would give 0 * infinity; its limit is no deflection.
+    float ct = 1.0f;
+    if (a > 1.0f) ct = a - (a - 1.0f) * powf((a + 1.0f) / (a - 1.0f), r02);
+
+    const int32_t iv = e.NVI;
+    const float wp = sqrtf(driver::dtafix.DQSM * b.MEFF[iv] * eni * (1.0f + b.ALP[e.NVF] * eni));
+    if (b.IFORV[iv] != 0) detail::fatal_anisotropy();
+
+    float r03;
+    alea(tir.ISEED[3], r03);
+    tir.NDRAW[3] += 1;
+    work.r03 = r03;
+    const float phi = driver::dtafix.DPI * r03;
+    float s2 = 1.0f - ct * ct;
+    if (s2 < 0.0f) s2 = 0.0f;  // rounding of |cos| a hair above 1
+    const float st = sqrtf(s2);
+    const float cphi = cosf(phi);
+    const float sphi = sinf(phi);
+
+    const float wx = e.WXF, wy = e.WYF, wz = e.WZF;
+    const float w = sqrtf(wx * wx + wy * wy + wz * wz);
+    const float rho = sqrtf(wx * wx + wz * wz);
+    if (rho > 0.0f) {
+        const float t = ct * rho / w + st * cphi * wy / w;
+        e.WXI = wp * (t * wx / rho + st * sphi * wz / rho);
+        e.WYI = wp * (ct * wy / w - st * cphi * rho / w);
+        e.WZI = wp * (t * wz / rho - st * sphi * wx / rho);
+    } else {
+        // Old wave vector along y, or of zero length: the y axis is the polar axis
+        // (pointing the way of the old wave vector, +y for a zero vector).
+        e.WXI = wp * st * cphi;
+        e.WYI = wy < 0.0f ? -(wp * ct) : wp * ct;
+        e.WZI = wp * st * sphi;
+    }
+}
+
+inline float clamp_low(float en) { return en < kMinEnergy ? kMinEnergy : en; }
+
+// Absorption guard: true when the final energy would leave the tables (the event is then
+// rejected and counted in popsi).
+inline bool absorption_rejected(float eni, int32_t iv) {
+    const auto& t = tables::tablam;
+    if (eni > t.ENMAX[iv] - kGuardSteps * t.DELTAE) {
+        inter_state.popsi += 1.0f;
+        inter_state.enii = eni;
+        return true;
+    }
+    return false;
+}
+
+inline void copy_final_state() {
+    auto& e = driver::electr;
+    e.NVI = e.NVF;
+    e.ENI = e.ENF;
+    e.WXI = e.WXF; e.WYI = e.WYF; e.WZI = e.WZF;
+    e.MXI = e.MXF; e.MYI = e.MYF; e.MZI = e.MZF;
+}
+
+// Final state of the event of kind `kind`. Returns false when an absorption is rejected
+// (the selection then starts again with a fresh draw).
+inline bool final_state(int32_t kind) {
+    auto& e = driver::electr;
+    const auto& t = tables::tablam;
+    const auto& b = tables::bande;
+    const auto& p = tables::parlam;
+    const int32_t nvf = e.NVF;
+    const int32_t ilamb = work.ilamb;
+    const bool trace = traced();
+    float eni;
+
+    switch (kind) {
+    case kImpurity:
+    case kAcoustic:
+    case kAlloy: {
+        const int32_t nvi = t.NVFL[nvf][ilamb];
+        e.NVI = nvi;
+        if (trace) detail::trace_mechanism(kind);
+        eni = e.ENF - b.ENVAL[nvi] + b.ENVAL[nvf];
+        isotropic_draw(clamp_low(eni));
+        return true;
+    }
+    case kPiezo:
+        e.NVI = nvf;
+        if (trace) detail::trace_mechanism(kind);
+        isotropic_draw(e.ENF);
+        return true;
+    case kPolarEmission:
+        e.NVI = nvf;
+        if (trace) detail::trace_mechanism(kind);
+        polar_draw(clamp_low(e.ENF - p.HWOPL));
+        return true;
+    case kPolarAbsorption:
+        e.NVI = nvf;
+        if (trace) detail::trace_mechanism(kind);
+        eni = e.ENF + p.HWOPL;
+        if (absorption_rejected(eni, nvf)) {
+            if (klip::debug.level >= 4) detail::trace_rejection(kind);
+            return false;
+        }
+        polar_draw(clamp_low(eni));
+        return true;
+    case kOpticalEmission:
+    case kOpticalAbsorption: {
+        const int32_t nvi = t.NVFL[nvf][ilamb];
+        e.NVI = nvi;
+        if (trace) detail::trace_mechanism(kind);
+        if (kind == kOpticalEmission) {
+            eni = e.ENF - p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
+        } else {
+            eni = e.ENF + p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
+            if (absorption_rejected(eni, nvi)) return false;  // silent
+        }
+        isotropic_draw(clamp_low(eni));
+        return true;
+    }
+    case kIv0Emission:
+    case kIv0Absorption:
+    case kIv1Emission:
+    case kIv1Absorption: {
+        const int32_t nvi = t.NVFL[nvf][ilamb];
+        const int32_t ipho = t.IPHOL[nvf][ilamb];
+        e.NVI = nvi;
+        work.ipho = ipho;
+        if (trace) detail::trace_mechanism(kind);
+        const auto& hw = (kind <= kIv0Absorption) ? p.HWIV0 : p.HWIV1;
+        if (kind == kIv0Emission || kind == kIv1Emission) {
+            eni = e.ENF - hw[ipho][nvf][nvi];  // (final, initial, phonon)
+        } else {
+            eni = e.ENF + hw[ipho][nvi][nvf];  // the reverse emission's energy
+            if (absorption_rejected(eni, nvi)) {
+                if (klip::debug.level >= 4) detail::trace_rejection(kind);
+                return false;
+            }
+        }
+        isotropic_draw(clamp_low(eni));
+        return true;
+    }
+    case kSurface:
+    case kRecombination:
+        if (trace) detail::trace_mechanism(kind);
+        copy_final_state();
+        return true;
+    case kIonisation: {
+        e.NVI = nvf;
+        if (trace) detail::trace_mechanism(kind);
+        const float x = e.ENF - b.ENGAP;
+        float r11;
+        alea(driver::etir.ISEED[11], r11);
+        work.r11 = r11;
+        eni = r11 * x;
+        const float half_step = t.DELTAE / 2.0f;
+        if (eni < half_step) eni = half_step;
+        isotropic_draw(eni);
+        return true;
+    }
+    case kSelf:
+        if (trace) detail::trace_mechanism(kind);
+        copy_final_state();
+        driver::NBINTER += 1;
+        return true;
+    default:
+        detail::fatal_unknown_lambda();
+    }
+}
+
+}  // namespace
+
+void inter() {
+    for (;;) {
+        select_mechanism();
+        if (final_state(driver::INTERION)) return;
+    }
+}
+
+}  // namespace scatter
