@@ -1,0 +1,205 @@
+// cumavg: the running mean of the values of "avirer", written to "MoyMobilCumul.txt".
+//
+// The new means go to a temporary file beside the output file, which replaces the output
+// file only once every value has been read and written: a failure leaves the previous
+// output exactly as it was.
+#include "cumavg.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "freeform.hpp"
+
+namespace cumavg {
+
+namespace {
+
+constexpr const char* kTempPattern = ".MoyMobilCumul.txt.XXXXXX";
+
+struct Output {
+    char path[PATH_MAX];                // the file finally replaced
+    char temp[PATH_MAX + 32];           // the new content until it replaces it
+    std::FILE* file;
+};
+
+// ------------------------------------------------------------------------ diagnostics
+
+int fail(std::FILE* err, const char* what, const char* detail = nullptr) {
+    Line line;
+    line_begin(line, err);
+    put_text(line, "cumavg : ");
+    put_text(line, what);
+    if (detail != nullptr) put_text(line, detail);
+    line_end(line);
+    return kFailure;
+}
+
+int fail_errno(std::FILE* err, const char* what, int code) {
+    return fail(err, what, std::strerror(code));
+}
+
+int fail_value(std::FILE* err, const Reader& rd, ReadStatus st, int64_t i, int32_t count) {
+    const int code = errno;
+    Line line;
+    line_begin(line, err);
+    put_text(line, "cumavg : ");
+    if (st == ReadStatus::Bad) {
+        put_text(line, "avirer, ligne");
+        put_int(line, rd.line);
+        put_text(line, " : valeur illisible : ");
+        put_text(line, rd.token);
+    } else if (st == ReadStatus::End) {
+        put_text(line, "avirer ne contient que");
+        put_int(line, i - 1);
+        put_text(line, " valeurs sur");
+        put_int(line, count);
+    } else {
+        put_text(line, "lecture de avirer impossible : ");
+        put_text(line, std::strerror(code));
+    }
+    line_end(line);
+    return kFailure;
+}
+
+int fail_count(std::FILE* err, const Reader& rd, ReadStatus st) {
+    if (st == ReadStatus::Bad) return fail(err, "nombre de donnees illisible : ", rd.token);
+    if (st == ReadStatus::End) return fail(err, "nombre de donnees absent (fin de l'entree)");
+    return fail_errno(err, "lecture du nombre de donnees impossible : ", errno);
+}
+
+// ------------------------------------------------------------------------ output file
+
+// The file to replace: where "MoyMobilCumul.txt" leads when it is a symbolic link, so that
+// the link itself stays in place.
+void resolve_output(Output& out) {
+    char real[PATH_MAX];
+    if (realpath(kOutputName, real) != nullptr) {
+        std::memcpy(out.path, real, sizeof real);
+    } else {
+        std::snprintf(out.path, sizeof out.path, "%s", kOutputName);
+    }
+    const char* slash = std::strrchr(out.path, '/');
+    const int dir_len = slash == nullptr ? 0 : static_cast<int>(slash - out.path) + 1;
+    std::snprintf(out.temp, sizeof out.temp, "%.*s%s", dir_len, out.path, kTempPattern);
+}
+
+// Permissions of the new file: those of the file it replaces, else those of a new file.
+mode_t output_mode(const Output& out) {
+    struct stat st;
+    if (stat(out.path, &st) == 0) return st.st_mode & 0777;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Creates the temporary file; refuses an existing output file the user may not write.
+int open_output(Output& out, std::FILE* err) {
+    out.file = nullptr;
+    resolve_output(out);
+    if (access(out.path, F_OK) == 0 && access(out.path, W_OK) != 0) {
+        return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", errno);
+    }
+    const int fd = mkstemp(out.temp);
+    if (fd < 0) return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", errno);
+    if (fchmod(fd, output_mode(out)) != 0 || (out.file = fdopen(fd, "w")) == nullptr) {
+        const int code = errno;
+        close(fd);
+        unlink(out.temp);
+        return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", code);
+    }
+    return 0;
+}
+
+void discard_output(Output& out) {
+    std::fclose(out.file);
+    unlink(out.temp);
+}
+
+// Puts the complete new content in place of the output file.
+int commit_output(Output& out, std::FILE* err) {
+    int code = 0;
+    if (std::fflush(out.file) != 0 || std::ferror(out.file) || fsync(fileno(out.file)) != 0) {
+        code = errno != 0 ? errno : EIO;
+    }
+    if (std::fclose(out.file) != 0 && code == 0) code = errno;
+    if (code == 0 && std::rename(out.temp, out.path) != 0) code = errno;
+    if (code == 0) return 0;
+    unlink(out.temp);
+    return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", code);
+}
+
+// --------------------------------------------------------------------------- the means
+
+// Reads `count` values from `data` and writes the header and the running means.
+int write_means(std::FILE* data, int32_t count, Output& out, std::FILE* err) {
+    Line line;
+    line_begin(line, out.file);
+    put_text(line, " iteration Moyenne_Cumulee");
+    bool ok = line_end(line);
+
+    Reader rd;
+    reader_init(rd, data);
+    float mean = 0.0f;
+    for (int64_t i = 1; i <= count && ok; ++i) {
+        float value = 0.0f;
+        errno = 0;
+        const ReadStatus st = read_real(rd, value);
+        if (st != ReadStatus::Ok) return fail_value(err, rd, st, i, count);
+        if (i == 1) {
+            mean = value;
+        } else {
+            mean = (mean * static_cast<float>(i - 1) + value) / static_cast<float>(i);
+        }
+        line_begin(line, out.file);
+        put_int(line, i);
+        put_real(line, mean);
+        ok = line_end(line);
+    }
+    if (!ok) return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", errno);
+    return 0;
+}
+
+}  // namespace
+
+int run(std::FILE* in, std::FILE* out, std::FILE* err) {
+    Line prompt;
+    line_begin(prompt, out);
+    put_text(prompt, "Nb de donnees");
+    line_end(prompt);
+    std::fflush(out);
+
+    Reader rd;
+    reader_init(rd, in);
+    int32_t count = 0;
+    errno = 0;
+    const ReadStatus st = read_int(rd, count);
+    if (st != ReadStatus::Ok) return fail_count(err, rd, st);
+    if (count < 0) count = 0;
+
+    // With no value to read, "avirer" is not needed at all.
+    std::FILE* data = nullptr;
+    if (count > 0) {
+        data = std::fopen(kInputName, "r");
+        if (data == nullptr) return fail_errno(err, "ouverture de avirer impossible : ", errno);
+    }
+    Output output;
+    int status = open_output(output, err);
+    if (status == 0) {
+        status = write_means(data, count, output, err);
+        if (status == 0) {
+            status = commit_output(output, err);
+        } else {
+            discard_output(output);
+        }
+    }
+    if (data != nullptr) std::fclose(data);
+    return status;
+}
+
+}  // namespace cumavg
