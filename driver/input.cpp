@@ -1,0 +1,284 @@
+// The CA command up to the simulation: the dialogue for the two data files, their records,
+// the parameter echo, the repository search and table load, the run limits, the table
+// summary, the derived quantities and the run banner.
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "driver/input.hpp"
+#include "driver/records.hpp"
+#include "driver/run.hpp"
+#include "klip/fio.hpp"
+#include "klip/klip.hpp"
+#include "klip/records.hpp"
+#include "tables/model.hpp"
+#include "tables/tables.hpp"
+
+namespace driver {
+
+namespace {
+
+int out_unit() { return klip::comlu[1]; }
+
+// One data file read record by record. Every read names its record number, so that a
+// missing or unreadable record can be reported with it.
+class DataFile {
+public:
+    DataFile(int unit, const klip::Text<12>& name) : unit_(unit), name_(name), reader_(unit) {}
+
+    // Free-format records of one or two values.
+    bool get(int32_t& v) { return begin() && value(reader_.next_int(v)) && finish(); }
+    bool get(float& v) { return begin() && value(reader_.next_real(v)) && finish(); }
+    bool get(float& a, float& b) {
+        return begin() && value(reader_.next_real(a)) && value(reader_.next_real(b)) && finish();
+    }
+    bool get(float& a, int32_t& b) {
+        return begin() && value(reader_.next_real(a)) && value(reader_.next_int(b)) && finish();
+    }
+    // Text record: the first 12 characters of the line.
+    bool get(klip::Text<12>& text) {
+        std::string s;
+        if (!begin() || !value(fio::read_text(unit_, 12, s))) return false;
+        text.set(s);
+        return true;
+    }
+    // A record passed over whatever it holds.
+    bool skip() { return begin() && value(fio::skip_line(unit_)); }
+
+    // The record could not be read: say which, report it, close the file.
+    int fail() {
+        fio::List(out_unit()) << " Fichier " << name_.view() << " : enregistrement no" << record_;
+        klip::error(3);
+        fio::close(unit_);
+        return 1;
+    }
+    void close() { fio::close(unit_); }
+
+private:
+    bool begin() {
+        ++record_;
+        return true;
+    }
+    static bool value(fio::ReadStatus s) { return s == fio::ReadStatus::Ok; }
+    bool finish() {
+        reader_.end();
+        return true;
+    }
+
+    int unit_;
+    const klip::Text<12>& name_;
+    fio::ListReader reader_;
+    int32_t record_ = 0;
+};
+
+// Open a data file; 1 (reported) when it cannot be opened.
+int open_data(int unit, const klip::Text<12>& name) {
+    if (klip::opnold(unit, name.view()) == 0) return 0;
+    klip::error(2);
+    return 1;
+}
+
+// A prompt on the output unit and its answer, one line from the terminal.
+int ask(std::string_view prompt, klip::Text<12>& answer) {
+    klip::dial(out_unit(), prompt);
+    std::string s;
+    if (fio::read_text(klip::comlu[3], 12, s) != fio::ReadStatus::Ok) return 1;
+    answer.set(s);
+    return 0;
+}
+
+// Dynamic-mode records 14 to 17.
+bool read_dynamic(DataFile& f) {
+    auto& r = run;
+    if (!f.get(r.ei, r.ef)) return false;
+    r.ei = r.ei * 1e5f;
+    r.ef = r.ef * 1e5f;
+    if (!f.get(r.dec)) return false;
+    if (!f.get(r.dt, r.ndt)) return false;
+    r.dt = r.dt * 1e-12f;
+    return f.get(r.trajet);
+}
+
+// Records 1 to 12 of the run data file.
+bool read_run_head(DataFile& f) {
+    auto& r = run;
+    if (!f.get(r.npart) || !f.get(r.nvinit) || !f.get(r.STAT) || !f.skip()) return false;
+    if (!f.get(r.eex)) return false;
+    r.ex = r.eex * 1e5f;
+    r.exn = r.ex * 1e-7f;
+    if (!f.get(r.eey)) return false;
+    r.ey = r.eey * 1e5f;
+    r.eyn = r.ey * 1e-7f;
+    if (!f.get(r.eez)) return false;
+    r.ez = r.eez * 1e5f;
+    r.ezn = r.ez * 1e-7f;
+    r.champ = sqrtf(r.ex * r.ex + r.ey * r.ey + r.ez * r.ez);
+    if (!f.get(r.tcalip)) return false;
+    r.tcali = r.tcalip * 1e-12f;
+    if (!f.get(r.dteqp)) return false;
+    r.dteq = r.dteqp * 1e-12f;
+    if (!f.get(r.ndteq) || !f.get(r.nfrlx)) return false;
+    if (!f.get(r.tcalmp)) return false;
+    r.tcalm = r.tcalmp * 1e-12f;
+    return true;
+}
+
+void line(std::string_view text) { fio::List(out_unit()) << text; }
+
+// Limit check: 1 (reported) when the condition holds.
+int out_of_limits(bool bad, std::string_view name) {
+    if (!bad) return 0;
+    fio::List(out_unit()) << " Donnee hors limites : " << name;
+    klip::error(6);
+    return 1;
+}
+
+}  // namespace
+
+int ask_file_names() {
+    if (ask("nom du fichier de donnees du materiau ? ", run.filmat) != 0) return 1;
+    return ask("nom du fichier de donnees du run ? ", run.fildon);
+}
+
+int read_material_file() {
+    if (open_data(setup.lumat, run.filmat) != 0) return 1;
+    DataFile f(setup.lumat, run.filmat);
+    if (!f.get(klip::debug.level) || !f.get(electr.ITPORT) || !f.get(tables::parlam.TEMP) ||
+        !f.get(run.nommat) || !f.get(run.dopmat))
+        return f.fail();
+    f.close();
+    return 0;
+}
+
+int read_run_file() {
+    if (open_data(setup.ludon, run.fildon) != 0) return 1;
+    DataFile f(setup.ludon, run.fildon);
+    if (!read_run_head(f)) return f.fail();
+    if (run.STAT != 0) {
+        for (int i = 0; i < 5; ++i)
+            if (!f.skip()) return f.fail();
+    } else {
+        if (!f.skip() || !read_dynamic(f)) return f.fail();
+    }
+    if (!f.skip() || !f.get(run.filspc) || !f.get(run.fildes)) return f.fail();
+    f.close();
+    run.ispec = run.filspc.at1(1) == 'N' ? 0 : 1;
+    return 0;
+}
+
+void echo_parameters() {
+    const int out = out_unit();
+    const auto& r = run;
+    line("Materiau : ");
+    line(r.nommat.view());
+    fio::List(out) << "type de porteurs : " << electr.ITPORT;
+    fio::List(out) << "temperature = " << tables::parlam.TEMP << " K";
+    fio::List(out) << "dopage = " << r.dopmat << " cm-3";
+    fio::List(out) << "nb de particules = " << r.npart;
+    fio::List(out) << "stat. (T) ou dyn. (F) :" << (r.STAT != 0);
+    line("champ electrique :");
+    fio::List(out) << "    EX = " << r.ex << " V/m";
+    fio::List(out) << "    EY = " << r.ey << " V/m";
+    fio::List(out) << "    EZ = " << r.ez << " V/m";
+    fio::List(out) << "       -> CHAMP = " << r.champ << " V/m";
+    fio::List(out) << "temps de calcul initial = " << r.tcali << " s";
+    fio::List(out) << "pas de temps DTEQ = " << r.dteq << " s";
+    fio::List(out) << "nb de pas de temps NDTEQ = " << r.ndteq;
+    fio::List(out) << "nb de tps de relaxation NFRLX = " << r.nfrlx;
+    fio::List(out) << "temps de calcul maximum TCALM = " << r.tcalm;
+    line("fichier de spectres : ");
+    line(r.filspc.view());
+}
+
+int load_tables() {
+    const int out = out_unit();
+    auto& r = run;
+    if (klip::debug.level >= 5) {
+        fio::List(out) << " FICREP = " << setup.FICREP.view();
+        fio::List(out) << " NOMMAT = " << r.nommat.view();
+    }
+    const char type = electr.ITPORT == 1 ? 'E' : 'T';
+    if (tables::search(setup.FICREP.view(), r.nommat.view(), tables::parlam.TEMP, type, r.dopmat,
+                       r.nfidat) != 0)
+        return 1;
+    if (klip::debug.level >= 5) fio::List(out) << " NFIDAT = " << r.nfidat.view();
+    std::string name = ".././";
+    name += r.nfidat.view().substr(0, 6);
+    name += "-bin";
+    return tables::lila(name, 1) != 0 ? 1 : 0;
+}
+
+int check_limits() {
+    const auto& r = run;
+    if (out_of_limits(r.npart < 1 || r.npart > kMaxParticles, "NPART")) return 1;
+    if (out_of_limits(r.nvinit > tables::tablam.NVA, "NVINIT")) return 1;
+    if (out_of_limits(!(r.tcali > 0.0f), "TCALI")) return 1;
+    return out_of_limits(!(r.dteq > 0.0f), "DTEQ");
+}
+
+void table_summary() {
+    const int32_t level = klip::debug.level;
+    if (level < 4) return;
+    const int out = out_unit();
+    const auto& t = tables::tablam;
+    const auto& b = tables::bande;
+    line("Lecture du -bin terminee:");
+    fio::List(out) << " EPBF = " << tables::parlam.EPBF << "   ENGAP = " << b.ENGAP;
+    fio::List(out) << " nb de vallees = " << t.NVA;
+    for (int32_t iv = 1; iv <= t.NVA && iv <= tables::kValleys; ++iv) {
+        fio::List(out) << "   Vallee no" << iv << " :";
+        fio::List(out) << "IFORV,ML,MT,MEFF,ENMAX=" << b.IFORV[iv] << b.ML[iv] << b.MT[iv]
+                       << b.MEFF[iv] << t.ENMAX[iv];
+    }
+    if (level >= 5 && level < 100) {
+        const auto& c = tables::compac;
+        fio::List(out) << "IDRLT1=" << c.IDRLT1 << " Lambda total = ";
+        fio::List values(out);
+        for (int32_t n = 1; n <= c.IDRLT1 && n <= tables::kTotals; ++n) values << c.RLTCOMP[n];
+    }
+}
+
+void derive_quantities() {
+    auto& r = run;
+    if (electr.ITPORT == 1) tables::cbande = 'N';
+    else if (electr.ITPORT == 2) tables::cbande = 'P';
+    r.rnd = r.dopmat * 1e6f;
+    r.t = tables::parlam.TEMP;
+    r.kbtsq = setup.kbsq * r.t;
+    r.eth = r.kbtsq * 1.5f;
+    r.rndo = r.rnd * 1e-6f;
+}
+
+void run_banner() {
+    const int out = out_unit();
+    fio::write_fmt(out, "(/,/)", {});
+    const std::string_view type(&tables::cbande, 1);
+    fio::write_fmt(out,
+                   "(1X,60('*'),/,20X,A12,/,'  Dopage=',E10.3,' cm-3    Type ',A1,'    T=',F5.0,"
+                   "' K',/,1X,60('*'),/,/)",
+                   {run.nommat.view(), run.rndo, type, run.t});
+}
+
+int prepare_run() {
+    reset_model();
+    if (ask_file_names() != 0) return 1;
+    fio::write_line(out_unit(), "");
+    fio::write_line(out_unit(), "");
+    if (read_material_file() != 0 || read_run_file() != 0) return 1;
+    echo_parameters();
+    if (load_tables() != 0 || check_limits() != 0) return 1;
+    table_summary();
+    copy_rates();
+    derive_quantities();
+    run_banner();
+    kind_codes();
+    spectra_grids();
+    return 0;
+}
+
+void run_ca() {
+    if (prepare_run() != 0) return;
+    simulate();
+}
+
+}  // namespace driver
