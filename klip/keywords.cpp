@@ -1,0 +1,88 @@
+// Toolkit start, keyword lookup, prompts and the LIST/NLIST and ON/OFF option readers.
+#include <cstdint>
+#include <string_view>
+
+#include "klip/fio.hpp"
+#include "klip/klip.hpp"
+
+namespace klip {
+
+namespace {
+
+constexpr std::string_view kListTable = "LIST NLIST";
+constexpr std::string_view kOnOffTable = "ON OFF";
+
+}  // namespace
+
+void inisyn() {
+    indic.INDERR = 0;
+    sepstd();
+    spcar.TERM.set(";;;;;;;;");
+    spcar.SEPF.set(",=");
+    levcom.set("4.1");
+    if (comlu[2] < 1 || comlu[2] > 9999) {
+        comlu[1] = 6;
+        comlu[2] = 5;
+        comlu[3] = 5;
+        comlu[4] = 12;
+    }
+    ccsyn.TITRE.blank();
+    cisyn.LTITRE = 1;
+    cisyn.NLIGNE = 9999;
+    cisyn.NPAGE = 0;
+    spcar.ALPH40.set(" ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789$_&");
+    indic.IPAGE = 0;
+    indic.IBIN = 0;
+    debug.level = 0;
+    fio::write_fmt(comlu[1], "(' KLIP ',A)", {levcom.view()});
+}
+
+int iclef(std::string_view TABLE, int NTAB, int LKEY, int IEXACT) {
+    int32_t ln = 0;
+    getstm(ccsyn.CLE, ln);
+    if (indic.INDERR != 0) return 0;
+    if (LKEY <= 0) return 0;
+    std::string_view cle = ccsyn.CLE.view();
+    for (int i = 1; i <= NTAB; ++i) {
+        std::size_t from = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(LKEY);
+        if (from >= TABLE.size()) break;
+        std::string entry = pad(TABLE.substr(from, static_cast<std::size_t>(LKEY)),
+                                static_cast<std::size_t>(LKEY));
+        std::size_t l = entry.find(' ');
+        if (l == std::string::npos || IEXACT == 1) l = entry.size();
+        // The keyword holds 10 characters; a longer entry is compared on those only.
+        if (l > cle.size()) l = cle.size();
+        if (cle.substr(0, l) == std::string_view(entry).substr(0, l)) return i;
+    }
+    return 0;
+}
+
+void dial(int UNIT, std::string_view TEXT) { fio::write_prompt(UNIT, TEXT); }
+
+void list(int32_t& IND) {
+    int k = iclef(kListTable, 2, 5, 0);
+    if (indic.INDERR != 0) k = 0;
+    if (k == 1) {
+        IND = 1;
+    } else if (k == 2) {
+        IND = 0;
+    } else {
+        indic.INDERR = -8;
+        IND = 1;
+    }
+}
+
+void onoff(int32_t& IND) {
+    int k = iclef(kOnOffTable, 2, 3, 0);
+    if (indic.INDERR != 0) k = 0;
+    if (k == 1) {
+        IND = 1;
+    } else if (k == 2) {
+        IND = 0;
+    } else {
+        indic.INDERR = -5;
+        IND = 0;
+    }
+}
+
+}  // namespace klip
