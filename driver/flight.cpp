@@ -1,0 +1,316 @@
+// Free flights of one particle through one time step, with the scattering events between
+// them, the ionisation bookkeeping and the particle trace (debug = particle + 100).
+#include <cmath>
+#include <cstdint>
+
+#include "driver/records.hpp"
+#include "driver/run.hpp"
+#include "driver/sim.hpp"
+#include "klip/fio.hpp"
+#include "klip/records.hpp"
+#include "scatter/scatter.hpp"
+#include "tables/model.hpp"
+
+namespace driver {
+namespace {
+
+// ---------------------------------------------------------------- traces (cold)
+
+[[gnu::cold]] [[gnu::noinline]] void trace_line(const char* text) {
+    fio::List(klip::comlu[1]) << text;
+}
+
+[[gnu::cold]] [[gnu::noinline]] void trace_empty_and(const char* text) {
+    const int lu = klip::comlu[1];
+    fio::write_line(lu, "");
+    fio::List(lu) << text;
+}
+
+void trace_wvmx(float vx, float vy, float vz) {
+    const int lu = klip::comlu[1];
+    const Electr& e = electr;
+    fio::List(lu) << " WXI=" << e.WXI << "   WYI=" << e.WYI << "   WZI=" << e.WZI;
+    fio::List(lu) << " VXI=" << vx << "   VYI=" << vy << "   VZI=" << vz;
+    fio::List(lu) << " MXI=" << e.MXI << "   MYI=" << e.MYI << "   MZI=" << e.MZI;
+}
+
+void trace_x_start() {
+    const Flight& f = flight;
+    fio::List(klip::comlu[1]) << " XXI=" << f.xxi << "   XYI=" << f.xyi << "   XZI=" << f.xzi;
+}
+
+// Stages 0, 3 and 4: the start-of-flight state.
+[[gnu::cold]] [[gnu::noinline]] void trace_start_state(const char* title) {
+    const int lu = klip::comlu[1];
+    const Electr& e = electr;
+    const Flight& f = flight;
+    fio::List(lu) << title;
+    fio::List(lu) << " NVI=" << e.NVI << "   ENI=" << e.ENI;
+    trace_wvmx(f.vxi, f.vyi, f.vzi);
+    trace_x_start();
+}
+
+[[gnu::cold]] [[gnu::noinline]] void trace_stage1(float rlt) {
+    const int lu = klip::comlu[1];
+    const Electr& e = electr;
+    const Flight& f = flight;
+    fio::List(lu) << "1 - coordonnees avant vol libre:";
+    fio::List(lu) << "  TR=" << e.TR;
+    fio::List(lu) << " RLT3D=" << rlt;
+    fio::List(lu) << " NVI=" << e.NVI << "   ENI=" << e.ENI << "    TR=" << e.TR;
+    trace_wvmx(f.vxi, f.vyi, f.vzi);
+    fio::List(lu) << " R04=" << f.r04 << "    TV= " << f.tv << "   TRV= " << e.TRV;
+    trace_x_start();
+}
+
+[[gnu::cold]] [[gnu::noinline]] void trace_stage2(float alp) {
+    const int lu = klip::comlu[1];
+    const Electr& e = electr;
+    const Flight& f = flight;
+    const float vx = (e.WXF / e.MXF) / (alp * 2.0f * e.ENF + 1.0f);
+    const float vy = (e.WYF / e.MYF) / (alp * 2.0f * e.ENF + 1.0f);
+    const float vz = (e.WZF / e.MZF) / (alp * 2.0f * e.ENF + 1.0f);
+    fio::List(lu) << "2 - coordonnees apres vol libre:";
+    fio::List(lu) << " NVF=" << e.NVF << "   ENF=" << e.ENF;
+    fio::List(lu) << " WXF=" << e.WXF << "   WYF=" << e.WYF << "   WZF=" << e.WZF;
+    fio::List(lu) << " VXF=" << vx << "   VYF=" << vy << "   VZF=" << vz;
+    fio::List(lu) << " MXF=" << e.MXF << "   MYF=" << e.MYF << "   MZF=" << e.MZF;
+    fio::List(lu) << " XXF=" << f.xxf << "   XYF=" << f.xyf << "   XZF=" << f.xzf;
+}
+
+[[gnu::cold]] [[gnu::noinline]] void trace_particle_header() {
+    const int lu = klip::comlu[1];
+    fio::List(lu) << "--------------------------";
+    fio::List(lu) << "  particule no " << electr.IP;
+}
+
+[[gnu::cold]] [[gnu::noinline]] void trace_tr() { fio::List(klip::comlu[1]) << "TR= " << electr.TR; }
+
+[[gnu::cold]] [[gnu::noinline]] void trace_ionisation() {
+    fio::List(klip::comlu[1]) << " ZOT: ionisation detectee, NION = " << flight.nion;
+}
+
+[[gnu::cold]] [[gnu::noinline]] void trace_step_end() {
+    const int lu = klip::comlu[1];
+    fio::write_line(lu, "");
+    fio::List(lu) << "  *** TR epuise";
+    fio::write_line(lu, "");
+}
+
+// Stage 3: the start-of-flight velocities are refreshed from the post-event state here,
+// and only here.
+[[gnu::cold]] [[gnu::noinline]] void trace_after_event() {
+    const Electr& e = electr;
+    Flight& f = flight;
+    const float alp = tables::bande.ALP[e.NVI];
+    f.vxi = (e.WXI / e.MXI) / (alp * 2.0f * e.ENI + 1.0f);
+    f.vyi = (e.WYI / e.MYI) / (alp * 2.0f * e.ENI + 1.0f);
+    f.vzi = (e.WZI / e.MZI) / (alp * 2.0f * e.ENI + 1.0f);
+    trace_start_state("3 - coordonnees apres interaction:");
+    trace_empty_and("    Nouveau mouvement");
+}
+
+// ---------------------------------------------------------------- hot path
+
+// Masses along the axes from the valley form code; other codes leave them as they are.
+inline void set_start_masses(int iv) {
+    const auto& b = tables::bande;
+    Electr& e = electr;
+    switch (b.IFORV[iv]) {
+        case 0: e.MXI = b.MEFF[iv]; e.MYI = b.MEFF[iv]; e.MZI = b.MEFF[iv]; break;
+        case 1: e.MXI = b.ML[iv]; e.MYI = b.MT[iv]; e.MZI = b.MT[iv]; break;
+        case 2: e.MXI = b.MT[iv]; e.MYI = b.ML[iv]; e.MZI = b.MT[iv]; break;
+        case 3: e.MXI = b.MT[iv]; e.MYI = b.MT[iv]; e.MZI = b.ML[iv]; break;
+        default: break;
+    }
+}
+
+// Energy index of the flight-time lookup; an index outside the valley's table stops the
+// program with its diagnostic.
+inline int32_t energy_index(float en, int32_t iv) {
+    const auto& t = tables::tablam;
+    const float q = en / t.DELTAE + 1.0f;
+    const int32_t nen = t.NEN[iv];
+    if (q >= 1.0f && q < static_cast<float>(nen) + 1.0f) return static_cast<int32_t>(q);
+    int32_t shown = 0;
+    if (q > -2.0e9f && q < 2.0e9f) shown = static_cast<int32_t>(q);
+    else shown = q > 0.0f ? INT32_MAX : INT32_MIN;
+    scatter::energy_index_fault(electr.IP, iv, en, shown, nen);
+}
+
+}  // namespace
+
+void flight_setup() {
+    const Run& r = run;
+    Flight& f = flight;
+    if (r.npart == 1) open_noise_file();
+    const float q3 = dtafix.QS6M * 3.0f;
+    f.qexs2m = q3 * r.ex;
+    f.qeys2m = q3 * r.ey;
+    f.qezs2m = q3 * r.ez;
+    f.qexsm = f.qexs2m * 2.0f;
+    f.qeysm = f.qeys2m * 2.0f;
+    f.qezsm = f.qezs2m * 2.0f;
+    if (klip::debug.level >= 2) {
+        fio::List(klip::comlu[1]) << "QEXSM,QEYSM,QEZSM = " << f.qexsm << f.qeysm << f.qezsm;
+    }
+}
+
+void move_particle() {
+    Electr& e = electr;
+    Flight& f = flight;
+    Ensemble& ens = ensemble;
+    const Run& r = run;
+    const auto& t = tables::tablam;
+    const auto& b = tables::bande;
+    const int32_t ip = e.IP;
+    const int32_t dbg = klip::debug.level;
+    const bool traced = dbg == ip + 100;
+    const bool fx = r.ex > 100.0f, fy = r.ey > 100.0f, fz = r.ez > 100.0f;
+    const bool px = r.exn > 1e-5f, py = r.eyn > 1e-5f, pz = r.ezn > 1e-5f;
+    const float dqsm = dtafix.DQSM;
+    const float half_step = t.DELTAE / 2.0f;
+
+    // 1-4: load the particle.
+    f.vxxion1 = 0.0f;
+    f.vxxion2 = 0.0f;
+    if (dbg >= 3) trace_empty_and("*** boucle sur les particules");
+    if (traced) trace_particle_header();
+    e.NVI = ens.NV[ip];
+    set_start_masses(e.NVI);
+    e.ENI = ens.EN[ip];
+    e.WXI = ens.WX[ip];
+    e.WYI = ens.WY[ip];
+    e.WZI = ens.WZ[ip];
+    {
+        const float alp = b.ALP[e.NVI];
+        f.vxi = (e.WXI / e.MXI) / (alp * 2.0f * e.ENI + 1.0f);
+        f.vyi = (e.WYI / e.MYI) / (alp * 2.0f * e.ENI + 1.0f);
+        f.vzi = (e.WZI / e.MZI) / (alp * 2.0f * e.ENI + 1.0f);
+    }
+    f.xxi = ens.XX[ip];
+    f.xyi = ens.XY[ip];
+    f.xzi = ens.XZ[ip];
+    if (traced) trace_start_state("0 - coordonnees initiales:");
+
+    // 5: time budget.
+    e.TR = steps.neq == 1 ? r.dt : steps.tcal;
+    if (traced) trace_tr();
+
+    // 6: flight loop.
+    for (;;) {
+        const int32_t nv = e.NVI;
+        const float alp = b.ALP[nv];
+        f.ien = energy_index(e.ENI, nv);
+        scatter::alea(etir.ISEED[4], f.r04);
+        const float rlt = t.RLTOT[t.IPTOT[nv] + f.ien];
+        f.tv = logf(f.r04) * rlt;
+        if (f.tv > e.TR) {
+            e.TRV = e.TR;
+            f.linter = 0;
+        } else {
+            e.TRV = f.tv;
+            f.linter = 1;
+        }
+        if (traced) trace_stage1(rlt);
+
+        e.WXF = fx ? e.WXI + f.qexsm * e.TRV : e.WXI;
+        e.WYF = fy ? e.WYI + f.qeysm * e.TRV : e.WYI;
+        e.WZF = fz ? e.WZI + f.qezsm * e.TRV : e.WZI;
+        e.NVF = nv;
+        e.MXF = e.MXI;
+        e.MYF = e.MYI;
+        e.MZF = e.MZI;
+        f.wsrm2 = e.WXF * e.WXF / e.MXF + e.WYF * e.WYF / e.MYF + e.WZF * e.WZF / e.MZF;
+        if (alp == 0.0f) {
+            e.ENF = f.wsrm2 / dqsm;
+        } else {
+            e.ENF = (0.5f / alp) * (sqrtf(alp * 4.0f * f.wsrm2 / dqsm + 1.0f) - 1.0f);
+        }
+        if (px) {
+            f.xxf = f.xxi + (e.ENF - e.ENI) / r.exn;
+            f.varx = f.xxf - f.xxi;
+        } else {
+            f.xxf = f.xxi;
+        }
+        f.xyf = py ? f.xyi + (e.ENF - e.ENI) / r.eyn : f.xyi;
+        f.xzf = pz ? f.xzi + (e.ENF - e.ENI) / r.ezn : f.xzi;
+        if (traced) trace_stage2(alp);
+        if (e.ENF < 1e-8f) e.ENF = 1e-8f;
+
+        if (e.ENF >= t.ENMAX[nv] - half_step) {
+            // Energy overflow: the flight is cancelled; it still ends in the event drawn.
+            ++f.nlim;
+            e.WXF = e.WXI;
+            e.WYF = e.WYI;
+            e.WZF = e.WZI;
+            e.ENF = e.ENI;
+            f.vxf = f.vxi;
+            f.vyf = f.vyi;
+            f.vzf = f.vzi;
+            f.xxf = f.xxi;
+            f.xyf = f.xyi;
+            f.xzf = f.xzi;
+            if (traced) trace_line("  !!! Mouvement annule, interaction");
+        } else {
+            const float den = alp * 2.0f * e.ENF + 1.0f;
+            f.vxf = (e.WXF / e.MXF) / den;
+            f.vyf = (e.WYF / e.MYF) / den;
+            f.vzf = (e.WZF / e.MZF) / den;
+            f.vxxion1 = f.varx;
+            f.vxxion2 = f.varx;
+            e.TR = e.TR - e.TRV;
+        }
+        // A zero displacement adds nothing to the reciprocal sum.
+        if (f.vxxion2 != 0.0f) f.vxmion2 = f.vxmion2 + 1.0f / f.vxxion2;
+        f.vxmion1 = f.vxmion1 + f.vxxion1;
+        if (f.linter == 0) break;
+
+        inter_routine();
+        ++f.ninter;
+        if (INTERION == 15) {
+            ++f.nion;
+            ++f.nionv[e.NVI];
+            if (traced) trace_ionisation();
+            f.varx = 0.0f;
+            f.vxxion1 = 0.0f;
+            f.vxxion2 = 0.0f;
+        }
+        f.linter = 0;
+        if (traced) trace_after_event();
+    }
+
+    // 7: the end of the last flight becomes the particle's state.
+    e.ENI = e.ENF;
+    e.WXI = e.WXF;
+    e.WYI = e.WYF;
+    e.WZI = e.WZF;
+    e.MXI = e.MXF;
+    e.MYI = e.MYF;
+    e.MZI = e.MZF;
+    f.vxi = f.vxf;
+    f.vyi = f.vyf;
+    f.vzi = f.vzf;
+    f.xxi = f.xxf;
+    f.xyi = f.xyf;
+    f.xzi = f.xzf;
+
+    // 8-9: noise record, sums, spectra.
+    if (r.npart == 1) write_noise_record();
+    if (traced) trace_step_end();
+    accumulate_particle();
+    if (r.STAT != 0 && steps.lequi == 1 && r.ispec == 1) count_spectra();
+
+    // 10: store back.
+    ens.EN[ip] = e.ENI;
+    ens.WX[ip] = e.WXI;
+    ens.WY[ip] = e.WYI;
+    ens.WZ[ip] = e.WZI;
+    ens.NV[ip] = e.NVI;
+    ens.XX[ip] = f.xxi;
+    ens.XY[ip] = f.xyi;
+    ens.XZ[ip] = f.xzi;
+    if (traced) trace_start_state("4 - coordonnees finales:");
+}
+
+}  // namespace driver

@@ -1,0 +1,161 @@
+// Output files of a run: the noise file "bruit", the spectra (histograms and their file)
+// and the dynamic-run file header.
+#include <string>
+#include <string_view>
+
+#include "driver/records.hpp"
+#include "driver/run.hpp"
+#include "driver/sim.hpp"
+#include "klip/fio.hpp"
+#include "klip/klip.hpp"
+#include "klip/records.hpp"
+#include "tables/model.hpp"
+
+namespace driver {
+namespace {
+
+// Bin of a scaled value, truncated toward zero; -1 when it lies outside 0..500 (or is not
+// a number).
+int32_t bin_of(float scaled) {
+    if (scaled > -1.0f && scaled < static_cast<float>(kSpectrumBins)) return static_cast<int32_t>(scaled);
+    return -1;
+}
+
+[[noreturn]] [[gnu::cold]] void negative_total_energy(float ent) {
+    const int lu = klip::comlu[1];
+    const Electr& e = electr;
+    const auto& b = tables::bande;
+    fio::List(lu) << " PB: ENT<0  ---   ENT = " << ent;
+    fio::List(lu) << " eni,nvi,enval,enextr=" << e.ENI << e.NVI << b.ENVAL[e.NVI] << b.ENEXTR;
+    fio::terminate(2);
+}
+
+void write_header_line(int lu, int nva) {
+    const std::string d(1, static_cast<char>('0' + nva));
+    const std::string layout =
+        "(1X,(A,1X)," + d + "('SP.EC.VAL.',I1,1X)," + d + "('SP.VIT.VAL.',I1,1X),3(A,1X))";
+    const char* e = "Energie(eV)";
+    const char* v = "Vitesse(cm/s)";
+    switch (nva) {
+        case 1: fio::write_fmt(lu, layout, {"SP.ET.", 1, 1, e, v}); break;
+        case 2: fio::write_fmt(lu, layout, {"SP.ET.", 1, 2, 1, 2, e, v}); break;
+        case 3: fio::write_fmt(lu, layout, {"SP.ET.", 1, 2, 3, 1, 2, 3, e, v}); break;
+        default: fio::write_fmt(lu, layout, {"SP.ET.", 1, 2, 3, 4, 1, 2, 3, 4, e, v}); break;
+    }
+}
+
+void write_data_line(int lu, int nva, const std::string& layout, int i) {
+    const Spectra& s = spectra;
+    const float a = s.spent[i];
+    const float es = s.es[i], vs = s.vs[i];
+    switch (nva) {
+        case 1:
+            fio::write_fmt(lu, layout, {a, s.spenv[1][i], s.spvit[1][i], es, vs});
+            break;
+        case 2:
+            fio::write_fmt(lu, layout,
+                           {a, s.spenv[1][i], s.spenv[2][i], s.spvit[1][i], s.spvit[2][i], es, vs});
+            break;
+        case 3:
+            fio::write_fmt(lu, layout,
+                           {a, s.spenv[1][i], s.spenv[2][i], s.spenv[3][i], s.spvit[1][i],
+                            s.spvit[2][i], s.spvit[3][i], es, vs});
+            break;
+        default:
+            fio::write_fmt(lu, layout,
+                           {a, s.spenv[1][i], s.spenv[2][i], s.spenv[3][i], s.spenv[4][i],
+                            s.spvit[1][i], s.spvit[2][i], s.spvit[3][i], s.spvit[4][i], es, vs});
+            break;
+    }
+}
+
+}  // namespace
+
+void report_open_failure(int status, std::string_view name) {
+    klip::error(-7);
+    const std::string line =
+        klip::pad(" I/O STATUS : " + fio::fmt_i(status, 12) + " FICHIER : " + std::string(name), 120);
+    klip::ecrire(line, klip::comlu[1]);
+}
+
+void clear_spectra() {
+    Spectra& s = spectra;
+    s.spent.fill(0.0f);
+    for (int iv = 1; iv <= tables::tablam.NVA && iv <= 4; ++iv) {
+        s.spenv[iv].fill(0.0f);
+        s.spvit[iv].fill(0.0f);
+    }
+}
+
+void count_spectra() {
+    Spectra& s = spectra;
+    const Electr& e = electr;
+    const Flight& f = flight;
+    const Run& r = run;
+    const auto& b = tables::bande;
+    const int32_t ienv = bin_of(e.ENI / s.delten);
+    if (ienv >= 0) s.spenv[e.NVI][ienv] += 1.0f;
+    const float ent = e.ENI + b.ENVAL[e.NVI] - b.ENVAL[1];
+    if (ent < 0.0f) negative_total_energy(ent);
+    const int32_t ient = bin_of(ent / s.delten);
+    if (ient >= 0) s.spent[ient] += 1.0f;
+    if (r.champ == 0.0f) return;  // no direction to project on
+    const float vxe = (f.vxi * r.ex + f.vyi * r.ey + f.vzi * r.ez) / r.champ;
+    const int32_t ivit = bin_of((vxe + s.deltv * 501.0f / 2.0f) / s.deltv);
+    if (ivit >= 0) s.spvit[e.NVI][ivit] += 1.0f;
+}
+
+void open_noise_file() {
+    outfiles.noise_open = false;
+    const int status = fio::open_unformatted(setup.lunoise, "bruit");
+    if (status != 0) {
+        report_open_failure(status, "bruit");
+        return;
+    }
+    outfiles.noise_open = true;
+}
+
+void write_noise_record() {
+    if (!outfiles.noise_open) return;
+    const double v = static_cast<double>(flight.vxi);
+    fio::write_record(setup.lunoise, &v, static_cast<int32_t>(sizeof v));
+}
+
+void close_noise_file() {
+    if (!outfiles.noise_open) return;
+    fio::close(setup.lunoise);
+    outfiles.noise_open = false;
+}
+
+void write_dynamic_header() {
+    const int lu = setup.ludes;
+    const int status = fio::open_new(lu, run.fildes.trimmed());
+    if (status != 0) {
+        report_open_failure(status, run.fildes.view());
+        return;
+    }
+    fio::write_fmt(lu, "(5(1X,A))",
+                   {"temps(ps)", "position(nm)", "energie(ev)", "en.tot(ev)", "vitesse(cm/s)"});
+    fio::close(lu);
+}
+
+void write_spectra_file() {
+    const int lu = setup.luspc;
+    const int status = fio::open_new(lu, run.filspc.trimmed());
+    if (status != 0) {
+        report_open_failure(status, run.filspc.view());
+        return;
+    }
+    int nva = tables::tablam.NVA;
+    if (nva < 1) nva = 1;
+    if (nva > 4) nva = 4;
+    const std::string_view letter(&tables::cbande, 1);
+    fio::write_fmt(lu, "(A12,2X,1PE11.4,' type ',A1)", {run.nommat.view(), run.dopmat, letter});
+    write_header_line(lu, nva);
+    const int npiv = 2 * nva + 3;
+    const std::string layout = "(1X," + std::to_string(npiv) + "(1PE12.5,1X))";
+    for (int i = 0; i < kSpectrumBins; ++i) write_data_line(lu, nva, layout, i);
+    fio::close(lu);
+}
+
+}  // namespace driver

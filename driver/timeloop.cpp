@@ -1,0 +1,362 @@
+// The time-step loop of a run: run start, per-step averages, the equilibration test, the
+// stationary steps and their sums, the final averages, and the whole simulation sequence.
+#include <algorithm>
+#include <cmath>
+
+#include "driver/records.hpp"
+#include "driver/run.hpp"
+#include "driver/sim.hpp"
+#include "klip/fio.hpp"
+#include "klip/records.hpp"
+#include "tables/model.hpp"
+
+namespace driver {
+namespace {
+
+int nva() { return tables::tablam.NVA; }
+
+// Per-flight and per-particle ionisation values.
+void clear_flight_ionisation() {
+    Flight& f = flight;
+    f.vxxion1 = 0.0f;
+    f.vxxion2 = 0.0f;
+    f.vxmion1 = 0.0f;
+    f.vxmion2 = 0.0f;
+}
+
+void clear_step_ionisation_counts() {
+    flight.nion = 0;
+    flight.nionv.fill(0);
+}
+
+void clear_step() {
+    Steps& s = steps;
+    for (int iv = 1; iv <= nva(); ++iv) {
+        s.nppv[iv] = 0;
+        s.enpv[iv] = 0.0f;
+    }
+    s.enm = s.entm = 0.0f;
+    s.wxm = s.wym = s.wzm = 0.0f;
+    s.vxm = s.vym = s.vzm = 0.0f;
+    clear_flight_ionisation();
+    s.vxmion1m = s.vxmion2m = 0.0f;
+    s.coeffionx1 = s.coeffionx2 = 0.0f;
+    clear_step_ionisation_counts();
+    s.endyn = 0.0f;
+}
+
+void step_averages() {
+    Steps& s = steps;
+    const Run& r = run;
+    const float np = static_cast<float>(r.npart);
+    s.enm = s.enm / np;
+    s.entm = s.entm / np;
+    s.wxm = s.wxm / np;
+    s.wym = s.wym / np;
+    s.wzm = s.wzm / np;
+    s.vxm = s.vxm / np;
+    s.vym = s.vym / np;
+    s.vzm = s.vzm / np;
+    // A step without ionisation has neither means nor coefficients.
+    if (flight.nion != 0) {
+        const float nion = static_cast<float>(flight.nion);
+        s.vxmion2m = s.vxmion2m / nion;
+        s.coeffionx2 = s.vxmion2m;
+        s.vxmion1m = s.vxmion1m / nion;
+        s.coeffionx1 = (1.0f / s.vxmion1m) / 100.0f;
+    } else {
+        s.vxmion1m = s.vxmion2m = 0.0f;
+        s.coeffionx1 = s.coeffionx2 = 0.0f;
+    }
+    for (int iv = 1; iv <= nva(); ++iv) {
+        s.enpv[iv] = s.nppv[iv] == 0 ? 0.0f : s.enpv[iv] / static_cast<float>(s.nppv[iv]);
+    }
+    s.evm = r.ex * s.vxm + r.ey * s.vym + r.ez * s.vzm;
+    s.rlxen = s.evm == 0.0f ? 0.0f : (s.enm - r.eth) / s.evm;
+    const float m0q = dtafix.XM0 / dtafix.QE;
+    s.rlxmx = r.ex == 0.0f ? 0.0f : m0q / r.ex * s.wxm;
+    s.rlxmy = r.ey == 0.0f ? 0.0f : m0q / r.ey * s.wym;
+    s.rlxmz = r.ez == 0.0f ? 0.0f : m0q / r.ez * s.wzm;
+    s.rlxm = std::max(std::max(s.rlxmx, s.rlxmy), s.rlxmz);
+}
+
+float self_percent(int32_t nself, int32_t nevents) {
+    if (nevents == 0) return 0.0f;
+    return static_cast<float>(nself) / static_cast<float>(nevents) * 100.0f;
+}
+
+void printable_values() {
+    Steps& s = steps;
+    const Run& r = run;
+    s.pex = r.ex * 1e-5f;
+    s.pey = r.ey * 1e-5f;
+    s.pez = r.ez * 1e-5f;
+    s.ptcalt = s.tcalt * 1e12f;
+    s.ptcal = s.tcal * 1e12f;
+    s.prlxmx = s.rlxmx * 1e12f;
+    s.prlxmy = s.rlxmy * 1e12f;
+    s.prlxmz = s.rlxmz * 1e12f;
+    s.prlxen = s.rlxen * 1e12f;
+}
+
+void clear_phase_counters() {
+    flight.ninter = 0;
+    NBINTER = 0;
+    flight.nlim = 0;
+    steps.pnself = 0.0f;
+}
+
+// Returns nothing: either another equilibration step follows, or the stationary phase
+// begins with the next step.
+void equilibration_test() {
+    Steps& s = steps;
+    const Run& r = run;
+    const int32_t dbg = klip::debug.level;
+    const int lu = klip::comlu[1];
+    s.rlx = s.rlxm;
+    s.trlx = s.rlx * static_cast<float>(r.nfrlx);
+    s.trlx = std::min(s.trlx, 1e-10f);
+    s.trlx = std::max(s.trlx, s.tcal);
+    if (dbg >= 3) report_equilibration_trace();
+    if (s.tcalt < s.trlx) {
+        s.tcal = r.tcali;
+        if (dbg >= 3) {
+            fio::List(lu) << "TRLX > TCALT => l'equilibre n'est pas atteint";
+            fio::List(lu) << "    on repart pour TCAL=" << s.tcal << " s de simulation";
+        }
+        clear_flight_ionisation();
+        s.vxmion1m = s.vxmion2m = 0.0f;
+        s.coeffionx1 = s.coeffionx2 = 0.0f;
+        clear_step_ionisation_counts();
+        return;
+    }
+    if (dbg >= 3) fio::List(lu) << "   TRLX < TCALT => l'equilibre est atteint";
+    clear_flight_ionisation();
+    s.coeffionx1 = s.coeffionx2 = 0.0f;
+    clear_step_ionisation_counts();
+    printable_values();
+    s.pnself = self_percent(NBINTER, flight.ninter);
+    report_section1();
+
+    // Transition to the stationary phase.
+    clear_step_ionisation_counts();
+    clear_phase_counters();
+    s.lequi = 1;
+    s.t1 = std::max(s.rlxm, s.rlxen) * static_cast<float>(r.nfrlx);
+    s.t2 = r.dteq * static_cast<float>(r.ndteq);
+    s.t3 = std::max(s.t1, s.t2);
+    s.t4 = std::min(s.t3, r.tcalm);
+    const float n = s.t4 / r.dteq;
+    // A quotient beyond any step count (or not a number) gives no planned step; the
+    // phase still makes its one step.
+    run.ndteq = (n > -2.0e9f && n < 2.0e9f) ? static_cast<int32_t>(n) : 0;
+    s.tcal = r.dteq;
+    report_stationary_length();
+    s.idteq = 1;
+    s.nmade = 0;
+    auto& nblam = tables::tablam.NBLAM;
+    for (auto& row : nblam) row.fill(0);
+}
+
+// Returns true when the stationary phase has ended.
+bool stationary_step() {
+    Steps& s = steps;
+    const Run& r = run;
+    if (r.champ > 0.0f) {
+        const float num = s.vxm * r.ex + s.vym * r.ey + s.vzm * r.ez;
+        const float den = r.ex * r.ex + r.ey * r.ey + r.ez * r.ez;
+        s.mobil = num / den * 1e4f;
+    } else {
+        s.mobil = 0.0f;
+    }
+    s.vxm = s.vxm * 100.0f;
+    s.vym = s.vym * 100.0f;
+    s.vzm = s.vzm * 100.0f;
+    printable_values();
+    s.vxmion2m = s.vxmion2m * 0.01f;
+    s.vxmion1m = s.vxmion1m * 100.0f;
+    s.pnself = self_percent(NBINTER, flight.ninter);
+    if (s.idteq == 1) report_section2_heading();
+    if (r.npart > 1) report_section2_block();
+
+    s.frlxmx += s.prlxmx;
+    s.frlxmy += s.prlxmy;
+    s.frlxmz += s.prlxmz;
+    s.frlxen += s.prlxen;
+    s.fenm += s.enm;
+    s.fentm += s.entm;
+    s.fvxm += s.vxm;
+    s.fvym += s.vym;
+    s.fvzm += s.vzm;
+    s.fmobil += s.mobil;
+    for (int iv = 1; iv <= nva(); ++iv) {
+        s.fnppv[iv] += static_cast<float>(s.nppv[iv]);
+        s.fenpv[iv] += s.enpv[iv];
+        s.fnionv[iv] += static_cast<float>(flight.nionv[iv]);
+    }
+    s.fninter += static_cast<float>(flight.ninter);
+    s.fnion += static_cast<float>(flight.nion);
+    s.fcoeffionx1 += s.coeffionx1;
+    s.fcoeffionx2 += s.coeffionx2;
+    s.fnlim += static_cast<float>(flight.nlim);
+    s.fnself += static_cast<float>(NBINTER);
+    ++s.nmade;
+
+    if (s.idteq >= r.ndteq) return true;
+    s.tcal = r.dteq;
+    ++s.idteq;
+    flight.nion = 0;
+    clear_phase_counters();
+    return false;
+}
+
+void dynamic_branch() {
+    Steps& s = steps;
+    const Run& r = run;
+    Ensemble& e = ensemble;
+    const auto& b = tables::bande;
+    const int32_t dbg = klip::debug.level;
+    const int lu = klip::comlu[1];
+    if (r.ei == 0.0f) {
+        s.tcal = r.dt * static_cast<float>(r.ndt);
+        s.neq = 1;
+        for (int32_t i = 1; i <= r.npart; ++i) {
+            const int32_t iv = e.NV[i];
+            if (r.dec != 0.0f) {
+                e.EN[i] = r.dec + e.EN[i];
+                const float k2 = b.MEFF[iv] * 2.0f / dtafix.XM0 * dtafix.QE * e.EN[i] *
+                                 (b.ALP[iv] * e.EN[i] + 1.0f);
+                e.WX[i] = sqrtf(k2 - e.WY[i] * e.WY[i] - e.WZ[i] * e.WZ[i]);
+            }
+            if (dbg == i + 100) {
+                fio::List(lu) << " eni=" << e.EN[i] << "   wxi=" << e.WX[i];
+                fio::List(lu) << " wyi=" << e.WY[i] << "   wzi=" << e.WZ[i];
+                fio::List(lu) << " alp=" << b.ALP[iv] << "   meff=" << b.MEFF[iv];
+            }
+        }
+    } else {
+        s.tcal = s.tcalo;
+        s.neq = 0;
+    }
+    write_dynamic_header();
+}
+
+}  // namespace
+
+void run_start() {
+    Steps& s = steps;
+    Flight& f = flight;
+    s.tcal = run.tcali;
+    s.tcalt = 0.0f;
+    f.nlim = 0;
+    f.ninter = 0;
+    NBINTER = 0;
+    f.nion = 0;
+    s.frlxmx = s.frlxmy = s.frlxmz = s.frlxen = 0.0f;
+    s.fenm = s.fentm = 0.0f;
+    s.fvxm = s.fvym = s.fvzm = 0.0f;
+    s.fmobil = 0.0f;
+    s.fnppv.fill(0.0f);
+    s.fenpv.fill(0.0f);
+    s.fnionv.fill(0.0f);
+    s.fninter = s.fnion = s.fnlim = s.fnself = 0.0f;
+    s.fcoeffionx1 = s.fcoeffionx2 = 0.0f;
+    f.nionv.fill(0);
+    f.linter = 0;
+    f.varx = 0.0f;
+    s.lequi = 0;
+    s.idteq = 0;
+    s.nmade = 0;
+    s.nppv.fill(0);
+    s.enpv.fill(0.0f);
+    clear_spectra();
+    if (run.STAT != 0) {
+        s.neq = 0;
+    } else {
+        dynamic_branch();
+    }
+}
+
+void accumulate_particle() {
+    Steps& s = steps;
+    Flight& f = flight;
+    const Electr& e = electr;
+    const auto& b = tables::bande;
+    s.enm += e.ENI;
+    s.entm += e.ENI + b.ENVAL[e.NVI] - b.ENEXTR;
+    s.wxm += e.WXI;
+    s.wym += e.WYI;
+    s.wzm += e.WZI;
+    s.vxm += f.vxi;
+    s.vym += f.vyi;
+    s.vzm += f.vzi;
+    s.nppv[e.NVI] += 1;
+    s.enpv[e.NVI] += e.ENI;
+    s.vxmion2m += f.vxmion2 * 1e-7f;
+    s.vxmion1m += f.vxmion1 * 1e-7f;
+    f.vxmion2 = f.vxmion1 = 0.0f;
+    f.vxxion1 = f.vxxion2 = 0.0f;
+    if (run.STAT == 0 && s.neq == 1) {
+        s.endyn += e.ENI;
+        if (klip::debug.level >= 4) {
+            const int lu = klip::comlu[1];
+            fio::List(lu) << "  nouveau ENDYN:" << s.endyn;
+            fio::List(lu) << "  nouveau XPDYN:" << s.xpdyn;
+        }
+    }
+}
+
+bool time_step() {
+    Steps& s = steps;
+    clear_step();
+    for (int32_t ip = 1; ip <= run.npart; ++ip) {
+        electr.IP = ip;
+        move_particle();
+    }
+    s.tcalt = s.tcalt + s.tcal;
+    step_averages();
+    if (s.lequi == 0) {
+        equilibration_test();
+        return false;
+    }
+    return stationary_step();
+}
+
+void final_averages() {
+    Steps& s = steps;
+    // The phase made at least one step even when none was planned.
+    const float n = static_cast<float>(s.nmade > 0 ? s.nmade : 1);
+    s.frlxmx /= n;
+    s.frlxmy /= n;
+    s.frlxmz /= n;
+    s.frlxen /= n;
+    s.fenm /= n;
+    s.fentm /= n;
+    s.fvxm /= n;
+    s.fvym /= n;
+    s.fvzm /= n;
+    s.fmobil /= n;
+    for (int iv = 1; iv <= nva(); ++iv) {
+        s.fenpv[iv] /= n;
+        s.fnppv[iv] = s.fnppv[iv] / n / static_cast<float>(run.npart) * 100.0f;
+    }
+    s.fcoeffionx1 /= n;
+    s.fcoeffionx2 /= n;
+    s.fnself = s.fninter == 0.0f ? 0.0f : s.fnself / s.fninter * 100.0f;
+}
+
+void simulate() {
+    build_ensemble();
+    flight_setup();
+    run_start();
+    while (!time_step()) {
+    }
+    final_averages();
+    report_section3();
+    if (run.npart == 1) close_noise_file();
+    if (run.ispec == 1) write_spectra_file();
+    const int lu = klip::comlu[1];
+    for (int i = 0; i < 3; ++i) fio::write_line(lu, "");
+}
+
+}  // namespace driver
