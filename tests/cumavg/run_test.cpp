@@ -96,15 +96,6 @@ TEST_F(CumavgRun, WritesTheRunningMeansAndReplacesALongerFile) {
     EXPECT_EQ(listing(), (std::set<std::string>{".", "..", "avirer", "MoyMobilCumul.txt"}));
 }
 
-TEST_F(CumavgRun, NoValueNeedsNoInputFile) {
-    EXPECT_EQ(run("0\n"), 0);
-    EXPECT_EQ(read("MoyMobilCumul.txt"), kHeader);
-    write("MoyMobilCumul.txt", "previous\n");
-    EXPECT_EQ(run("  -12\n"), 0);
-    EXPECT_EQ(read("MoyMobilCumul.txt"), kHeader);
-    EXPECT_EQ(listing(), (std::set<std::string>{".", "..", "MoyMobilCumul.txt"}));
-}
-
 TEST_F(CumavgRun, OverflowingSumsGiveInfinity) {
     write("avirer", "3e38\n3e38\n-1\n");
     EXPECT_EQ(run("3\n"), 0);
