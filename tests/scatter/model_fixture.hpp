@@ -126,6 +126,24 @@ protected:
         }
     }
 
+    // Lambda 1 of valley 1 (an absorption, cumulative 0.5) then lambda 2 (self-scattering);
+    // the seed of the selection is placed so that the first draw takes lambda 1 and the
+    // second lambda 2.
+    static void absorption_then_self(int32_t kind, int32_t nvfl) {
+        lambda(1, 1, kind, nvfl, 1, "ABS001");
+        lambda(1, 2, 16);
+        order(1, 1, {1, 2}, {0.5f, 1.0f});
+        int32_t s = 1;
+        for (;; ++s) {
+            int32_t t = s;
+            float r1, r2;
+            scatter::alea(t, r1);
+            scatter::alea(t, r2);
+            if (r1 <= 0.5f && r2 > 0.5f) break;
+        }
+        driver::etir.ISEED[9] = s;
+    }
+
     // The only mechanism of valley 1: lambda 1 of the given kind, always chosen.
     static void only(int32_t kind, int32_t nvfl = 1, int32_t ipho = 1) {
         lambda(1, 1, kind, nvfl, ipho);

@@ -138,26 +138,7 @@ TEST_F(FinalState, IntervalleyPhononTablesAreIndexedFinalInitialPhonon) {
 }
 
 // A rejected absorption is counted and the selection starts again with a fresh draw.
-class Absorption : public FinalState {
-protected:
-    // Lambda 1 (the absorption, cumulative 0.5) then lambda 2 (self-scattering); the seed
-    // of the selection is placed so that the first draw takes lambda 1 and the second
-    // lambda 2.
-    void absorption_then_self(int32_t kind, int32_t nvfl) {
-        lambda(1, 1, kind, nvfl, 1);
-        lambda(1, 2, 16);
-        order(1, 1, {1, 2}, {0.5f, 1.0f});
-        int32_t s = 1;
-        for (;; ++s) {
-            int32_t t = s;
-            float r1, r2;
-            scatter::alea(t, r1);
-            scatter::alea(t, r2);
-            if (r1 <= 0.5f && r2 > 0.5f) break;
-        }
-        driver::etir.ISEED[9] = s;
-    }
-};
+using Absorption = FinalState;
 
 TEST_F(Absorption, GuardLimitIsAcceptedAboveIsRedrawn) {
     auto& e = driver::electr;
