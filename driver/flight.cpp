@@ -130,12 +130,13 @@ inline void set_start_masses(int iv) {
 inline int32_t energy_index(float en, int32_t iv) {
     const auto& t = tables::tablam;
     const float q = en / t.DELTAE + 1.0f;
-    const int32_t nen = t.NEN[iv];
+    int32_t nen = t.NEN[iv];
+    if (nen > tables::kEnergies) nen = tables::kEnergies;
     if (q >= 1.0f && q < static_cast<float>(nen) + 1.0f) return static_cast<int32_t>(q);
     int32_t shown = 0;
     if (q > -2.0e9f && q < 2.0e9f) shown = static_cast<int32_t>(q);
     else shown = q > 0.0f ? INT32_MAX : INT32_MIN;
-    scatter::energy_index_fault(electr.IP, iv, en, shown, nen);
+    scatter::energy_index_fault(electr.IP, iv, en, shown, t.NEN[iv]);
 }
 
 }  // namespace
