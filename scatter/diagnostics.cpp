@@ -91,9 +91,9 @@ void trace_mechanism(int32_t kind) {
 
 void trace_rejection(int32_t kind) {
     const int u = unit();
-    const int32_t zero = 0;
-    fio::List(u) << "POPSI,ITPORT,IX,IY,IZ,ENI " << inter_state.popsi << driver::electr.ITPORT << zero
-                 << zero << zero << inter_state.enii;
+    const int32_t ix = 0, iy = 0, iz = 0;  // no position in a bulk simulation
+    fio::List(u) << "POPSI,ITPORT,IX,IY,IZ,ENI " << inter_state.popsi << driver::electr.ITPORT
+                 << ix << iy << iz << inter_state.enii;
     if (kind == 5) fio::List(u) << "OPLA, VALLEE " << driver::electr.NVF << " MATERIAU " << work.ir;
 }
 

@@ -275,7 +275,9 @@ protected:
         EXPECT_NEAR(ni / wp, 1.0, 2e-6);
         const double nf = norm(e.WXF, e.WYF, e.WZF);
         if (nf > 0.0) {
-            const double c = (double(e.WXI) * e.WXF + double(e.WYI) * e.WYF + double(e.WZI) * e.WZF) / (ni * nf);
+            const double dot =
+                double(e.WXI) * e.WXF + double(e.WYI) * e.WYF + double(e.WZI) * e.WZF;
+            const double c = dot / (ni * nf);
             EXPECT_NEAR(c, ct, 5e-6);
         }
         // The masses of the valley are those of entry.
