@@ -27,7 +27,7 @@ inline std::string ecrit(std::string_view text) {
 inline std::string echo(std::string_view line) { return ecrit(klip::pad(line, 200)); }
 
 class KlipTest : public ::testing::Test {
-protected:
+public:
     fs::path dir;
 
     void SetUp() override {
