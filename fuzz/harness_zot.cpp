@@ -1,0 +1,75 @@
+// The fuzz targets' hold on the program's process-wide state: the reset between inputs and
+// the orderly end turned into an exception.
+#include "fuzz/harness.hpp"
+
+#include "driver/records.hpp"
+#include "driver/run.hpp"
+#include "klip/fio.hpp"
+#include "klip/records.hpp"
+#include "tables/model.hpp"
+#include "tables/tables.hpp"
+
+// The program's orderly end (flush, then end the process) becomes an exception, so that
+// the fuzzing process survives an EXIT command or a fatal diagnostic. The linker sends every
+// call of these two functions made from another object file here (-Wl,--wrap=...).
+extern "C" [[noreturn]] void __wrap__ZN3fio9terminateEi(int code) {
+    fio::flush_all();
+    throw fuzz::ProgramEnd{code};
+}
+extern "C" [[noreturn]] void __wrap__ZN4klip12exit_programEi(int32_t code) {
+    fio::flush_all();
+    throw fuzz::ProgramEnd{code};
+}
+
+namespace fuzz {
+
+namespace {
+
+void close_all_units() {
+    for (int unit = 0; unit <= 99; ++unit) {
+        if (unit != fio::kStdin && unit != fio::kStdout) fio::close(unit);
+    }
+}
+
+template <typename T>
+void clear(T& record) {
+    static const T fresh{};
+    record = fresh;
+}
+
+}  // namespace
+
+void reset(std::string stdin_text) {
+    workdir();
+    close_all_units();
+    clear(klip::cisyn);
+    clear(klip::ccsyn);
+    clear(klip::spcar);
+    clear(klip::indic);
+    klip::comlu.fill(0);
+    clear(klip::cpara);
+    klip::levcom.set("4.1");
+    clear(klip::fderrc);
+    clear(klip::debug);
+    clear(driver::setup);
+    clear(driver::run);
+    clear(driver::electr);
+    clear(driver::etir);
+    clear(tables::tablam);
+    clear(tables::compac);
+    clear(tables::bande);
+    clear(tables::parlam);
+    clear(tables::charac);
+    tables::cbande = ' ';
+    tables::ulog = tables::Ulog{};
+    fio::capture_end();
+    fio::capture_begin();
+    fio::stdin_from_string(std::move(stdin_text));
+}
+
+void finish() {
+    fio::capture_end();
+    close_all_units();
+}
+
+}  // namespace fuzz
