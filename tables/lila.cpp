@@ -56,15 +56,26 @@ int read_values(int n, T* out) {
     return 0;
 }
 
-// The counts checked in the earlier groups keep every group inside the scratch area.
-int read_ints(int n) {
-    if (n > static_cast<int>(scratch.i.size())) return kMsgInconsistent;
-    return read_values(n, scratch.i.data());
+// The scratch values of type T (int32_t or float).
+template <typename T>
+T* scratch_of() {
+    if constexpr (std::is_same_v<T, float>) {
+        return scratch.r.data();
+    } else {
+        return scratch.i.data();
+    }
 }
-int read_reals(int n) {
-    if (n > static_cast<int>(scratch.r.size())) return kMsgInconsistent;
-    return read_values(n, scratch.r.data());
+
+// Reads n values of type T into the scratch area. The counts checked in the earlier groups
+// keep every group inside it.
+template <typename T>
+int read_n(int n) {
+    const size_t room = std::is_same_v<T, float> ? scratch.r.size() : scratch.i.size();
+    if (n > static_cast<int>(room)) return kMsgInconsistent;
+    return read_values(n, scratch_of<T>());
 }
+int read_ints(int n) { return read_n<int32_t>(n); }
+int read_reals(int n) { return read_n<float>(n); }
 
 // One character per line: the first character of each of n lines (blank for an empty line).
 int read_chars(int n) {
@@ -105,17 +116,8 @@ int scalar_real(float& dst) {
 template <typename A, typename Ok>
 int per_valley_list(A& dst, const Arr1<int32_t, kValleys>& counts, Ok ok) {
     using T = std::remove_reference_t<decltype(dst[0][0])>;
-    int n = total(counts);
-    T* buf;
-    int rc;
-    if constexpr (std::is_same_v<T, float>) {
-        rc = read_reals(n);
-        buf = scratch.r.data();
-    } else {
-        rc = read_ints(n);
-        buf = scratch.i.data();
-    }
-    if (rc) return rc;
+    if (int rc = read_n<T>(total(counts))) return rc;
+    const T* buf = scratch_of<T>();
     int at = 0;
     for (int iv = 1; iv <= nva(); ++iv) {
         for (int m = 1; m <= counts[static_cast<size_t>(iv)]; ++m) {
@@ -134,17 +136,9 @@ int per_valley_list(A& dst, const Arr1<int32_t, kValleys>& counts, Ok ok) {
 // One value per valley.
 template <typename T, typename Ok>
 int per_valley(Arr1<T, kValleys>& dst, Ok ok) {
-    int n = nva();
-    int rc;
-    const T* buf;
-    if constexpr (std::is_same_v<T, float>) {
-        rc = read_reals(n);
-        buf = scratch.r.data();
-    } else {
-        rc = read_ints(n);
-        buf = scratch.i.data();
-    }
-    if (rc) return rc;
+    const int n = nva();
+    if (int rc = read_n<T>(n)) return rc;
+    const T* buf = scratch_of<T>();
     for (int iv = 1; iv <= n; ++iv) {
         if (!ok(iv, buf[iv - 1])) return kMsgInconsistent;
     }
@@ -199,27 +193,32 @@ int real_series(std::array<float, N>& dst, int32_t count) {
 }
 
 // ------------------------------------------------------------------ the groups
-// Group 13: the order lists IORDL(k,j,iv), k = 1..NLDOM(j,iv), for iv, for j.
-int order_lists() {
-    auto& t = tablam;
-    int n = 0;
-    for (int iv = 1; iv <= nva(); ++iv) {
-        for (int j = 1; j <= t.NDOM[static_cast<size_t>(iv)]; ++j) n += positive(t.NLDOM[static_cast<size_t>(iv)][static_cast<size_t>(j)]);
-    }
-    if (int rc = read_ints(n)) return rc;
-    int at = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        at = 0;
-        for (size_t iv = 1; iv <= static_cast<size_t>(nva()); ++iv) {
-            for (size_t j = 1; static_cast<int>(j) <= t.NDOM[iv]; ++j) {
-                for (size_t k = 1; static_cast<int>(k) <= t.NLDOM[iv][j]; ++k) {
-                    int32_t v = scratch.i[static_cast<size_t>(at++)];
-                    if (pass == 0 && !in_range(v, 1, t.NLAM[iv])) return kMsgInconsistent;
-                    if (pass == 1) t.IORDL[iv][j][k] = v;
-                }
-            }
+// Group 13: the order lists IORDL(k,j,iv), k = 1..NLDOM(j,iv), for iv, for j. Each listed
+// lambda number must lie in 1..NLAM(iv).
+template <typename F>
+void each_order_entry(F f) {
+    const auto& t = tablam;
+    for (size_t iv = 1; iv <= static_cast<size_t>(nva()); ++iv) {
+        for (size_t j = 1; static_cast<int>(j) <= t.NDOM[iv]; ++j) {
+            for (size_t k = 1; static_cast<int>(k) <= t.NLDOM[iv][j]; ++k) f(iv, j, k);
         }
     }
+}
+
+int order_lists() {
+    int n = 0;
+    each_order_entry([&](size_t, size_t, size_t) { ++n; });
+    if (int rc = read_ints(n)) return rc;
+    int at = 0;
+    bool ok = true;
+    each_order_entry([&](size_t iv, size_t, size_t) {
+        ok = ok && in_range(scratch.i[static_cast<size_t>(at++)], 1, tablam.NLAM[iv]);
+    });
+    if (!ok) return kMsgInconsistent;
+    at = 0;
+    each_order_entry([&](size_t iv, size_t j, size_t k) {
+        tablam.IORDL[iv][j][k] = scratch.i[static_cast<size_t>(at++)];
+    });
     return 0;
 }
 

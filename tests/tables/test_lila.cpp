@@ -241,6 +241,12 @@ TEST_F(TablesTest, MissingFileLeavesTheModelAlone) {
     EXPECT_EQ(out.find("groupe no"), std::string::npos) << out;
 }
 
+TEST_F(TablesTest, OnlyMaterialOneExists) {
+    EXPECT_EQ(tables::lila(data_file("ONEVAL-bin"), 2), 1);
+    EXPECT_EQ(take(), " LILA: numero de materiau hors limites :  2\n");
+    EXPECT_EQ(tablam.NVA, 0);
+}
+
 TEST_F(TablesTest, ShortFileReportsTheGroupAndKeepsWhatWasLoaded) {
     const auto g = minimal_groups();
     for (int missing : {1, 2, 8, 13, 20, 31, 32, 45}) {
