@@ -109,13 +109,5 @@ TEST_F(KeywordsTest, OptionReaders) {
     }
 }
 
-TEST_F(KeywordsTest, PromptLeavesTheLineOpen) {
-    std::string out = captured([] {
-        dial(6, "Fichier materiau ? ");
-        fio::write_line(6, "ok");
-    });
-    EXPECT_EQ(out, "Fichier materiau ? ok\n");
-}
-
 }  // namespace
 }  // namespace klip_test
