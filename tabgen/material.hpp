@@ -1,0 +1,68 @@
+// The material description read by the table generator: band valleys, phonons, lattice
+// and run conditions, in a small line-oriented text format (see docs/materials.md).
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabgen {
+
+constexpr int kMaxValleys = 4;
+
+struct Valley {
+    std::string name;      // 1..6 characters, used in messages and the valley code letters
+    int form = 0;          // 0 spherical, 1/2/3 ellipsoid with its long axis along x/y/z
+    double ml = 0, mt = 0; // longitudinal / transverse mass (m0); both = mass for form 0
+    double md = 0;         // density-of-states mass of one valley (m0)
+    double alpha = 0;      // non-parabolicity (1/eV)
+    double energy = 0;     // bottom of the valley (eV)
+    int count = 1;         // number of equivalent valleys this valley stands for
+    double acoustic = 0;   // acoustic deformation potential (eV), 0: none
+    double nonpolar = 0;   // non-polar optical coupling DtK (eV/cm), 0: none
+};
+
+// One intervalley phonon between valley kinds, as written: "A B order hw coupling".
+// A, B are valley names; B may be "=" (each valley with itself, A then "*") or "~" (every
+// pair of different valleys, A then "*").
+struct IntervalleySpec {
+    std::string a, b;
+    int order = 0;          // 0 or 1
+    double hw = 0;          // phonon energy (eV)
+    double coupling = 0;    // order 0: DtK (eV/cm); order 1: D1 (eV)
+    int line = 0;
+};
+
+struct Material {
+    std::string name;        // catalogue material name (<= 12 characters)
+    std::string table;       // table file base name (<= 6 characters)
+    char carrier = 'E';      // 'E' electrons, 'T' holes
+    double temperature = 0;  // K
+    double doping = 0;       // cm-3
+    double deltae = 0;       // energy step (eV)
+    double etop = 0;         // top of the tables, in total energy (eV)
+    int domains = 15;        // largest number of energy domains per valley
+    // One total rate for the whole valley (exact: a flight drawn with the total of its
+    // start energy is selected with the total of its end energy) or one per domain.
+    bool total_per_domain = false;
+    double reach = 0;        // per-domain totals: energy (eV) above a domain its total still bounds
+    double gap = 0;          // band gap (eV)
+    double density = 0;      // kg/m3
+    double sound = 0;        // longitudinal sound velocity (m/s)
+    double eps_static = 0, eps_optic = 0;
+    double hw_polar = 0;     // LO phonon energy (eV), 0: no polar optical scattering
+    double hw_nonpolar = 0;  // non-polar optical phonon energy (eV)
+    bool ionisation = false;
+    double ii_threshold = 0; // eV, above the lowest valley
+    double ii_rate = 0;      // Keldysh prefactor (1/s)
+    std::vector<Valley> valleys;
+    std::vector<IntervalleySpec> intervalley;
+};
+
+// Parses a material description. On failure returns false and sets `error` to a message
+// naming the line and the field.
+bool parse_material(std::string_view text, Material& m, std::string& error);
+bool read_material(const std::string& path, Material& m, std::string& error);
+
+}  // namespace tabgen
