@@ -172,6 +172,8 @@ void uexit(int32_t CODE) {
     exit_program(CODE);
 }
 
-void exit_program(int32_t CODE) { fio::terminate(CODE); }
+// The system keeps only the low 8 bits of an exit status: an end code of 256 errors would
+// read as success. Codes above 255 end with 255.
+void exit_program(int32_t CODE) { fio::terminate(CODE > 255 ? 255 : CODE); }
 
 }  // namespace klip

@@ -159,6 +159,15 @@ TEST_F(MessagesTest, UexitWritesTheEndLineAndExits) {
         },
         ::testing::ExitedWithCode(3), "");
     EXPECT_EQ(slurp(out), "-> Fin d'execution. Code de fin :   3\n");
+
+    // 256 errors must not end as a success.
+    EXPECT_EXIT(
+        {
+            std::freopen(out.c_str(), "w", stdout);
+            uexit(256);
+        },
+        ::testing::ExitedWithCode(255), "");
+    EXPECT_EQ(slurp(out), " Fin d'execution. Code de fin : 256\n");
 }
 
 TEST_F(MessagesTest, PagedOutputHeaders) {
