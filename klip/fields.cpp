@@ -192,6 +192,37 @@ void getst1(Text<80>& STR, int32_t& LN) {
     if (trace_getst1()) fio::List(comlu[1]) << "GETST1 : STR,LN" << STR.view() << LN;
 }
 
+// The next field into `work`, with parameter references "$NAME" replaced by their texts
+// (a replaced text may hold further references). False on any error, LN then 0.
+static bool next_field(Text<80>& work, int32_t& LN) {
+    for (int nsub = 0;; ++nsub) {
+        getst1(work, LN);
+        if (indic.INDERR == 0 && LN <= 0) indic.INDERR = -1000;
+        if (indic.INDERR != 0) break;
+        if (work.at1(1) != '$') return true;
+        int32_t name = igsr40(work.view().substr(1, 6));
+        bool valid = indic.INDERR == 0;
+        indic.INDERR = 0;
+        int k = valid ? ic40(name, cpara.NOMPAR.data(), std::min(cpara.NPARA, kMaxParams)) : 0;
+        if (k == 0) {
+            indic.INDERR = -14;
+            break;
+        }
+        if (nsub == kMaxSubstitutions) {
+            indic.INDERR = -16;
+            break;
+        }
+        if (trace_getfld()) {
+            fio::List(comlu[1]) << "GETFLD : substitution de" << work.view().substr(0, 7)
+                                << "par" << cpara.STPARA[static_cast<std::size_t>(k)].view();
+        }
+        substitute(k);
+    }
+    work.blank();
+    LN = 0;
+    return false;
+}
+
 void getfld(int32_t& INTEG, float& REEL, int32_t& I40, Text<80>& ST, int32_t& LN, int32_t& INDTYP) {
     if (trace_getfld()) fio::List(comlu[1]) << "Entree dans GETFLD";
     INTEG = 0;
@@ -200,34 +231,7 @@ void getfld(int32_t& INTEG, float& REEL, int32_t& I40, Text<80>& ST, int32_t& LN
     ST.blank();
     INDTYP = 0;
     Text<80> work;
-    int nsub = 0;
-    while (true) {
-        getst1(work, LN);
-        if (indic.INDERR != 0) return;
-        if (LN <= 0) {
-            indic.INDERR = -1000;
-            return;
-        }
-        if (work.at1(1) != '$') break;
-        // Parameter substitution: the six characters after "$" name the parameter.
-        int32_t name = igsr40(work.view().substr(1, 6));
-        bool valid = indic.INDERR == 0;
-        indic.INDERR = 0;
-        int k = valid ? ic40(name, cpara.NOMPAR.data(), std::min(cpara.NPARA, kMaxParams)) : 0;
-        if (k == 0) {
-            indic.INDERR = -14;
-            return;
-        }
-        if (++nsub > kMaxSubstitutions) {
-            indic.INDERR = -16;
-            return;
-        }
-        if (trace_getfld()) {
-            fio::List(comlu[1]) << "GETFLD : substitution de" << work.view().substr(0, 7)
-                                << "par" << cpara.STPARA[static_cast<std::size_t>(k)].view();
-        }
-        substitute(k);
-    }
+    if (!next_field(work, LN)) return;
     std::string_view field = work.view().substr(0, static_cast<std::size_t>(LN));
     if (trace_getfld()) fio::List(comlu[1]) << "GETFLD : champ,LN :" << field << LN;
     ST = work;

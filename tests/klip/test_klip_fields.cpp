@@ -65,9 +65,11 @@ TEST_F(FieldsTest, TerminatorEndsTheCommandAndColumn80EndsTheLine) {
     EXPECT_EQ(b.st, "B");
 
     // A field must be followed by a separator in column 79 at the latest.
-    line(std::string(76, ' ') + "XYZ");
+    const std::string at77 = std::string(76, ' ') + "XYZ";
+    const std::string at76 = std::string(75, ' ') + "XYZ";
+    line(at77);
     EXPECT_EQ(next().err, -3);
-    line(std::string(75, ' ') + "XYZ");
+    line(at76);
     Field xyz = next();
     EXPECT_EQ(xyz.st, "XYZ");
     EXPECT_EQ(xyz.ln, 3);
@@ -209,6 +211,7 @@ TEST_F(SubstitutionTest, NestedUnknownBlankAndEndless) {
     EXPECT_EQ(u.err, -14);
     EXPECT_EQ(u.typ, 0);
     EXPECT_EQ(u.st, "");
+    EXPECT_EQ(u.ln, 0);
 
     define("BL", "");
     line("$BL,1");
