@@ -49,6 +49,7 @@ int iclef(std::string_view TABLE, int NTAB, int LKEY, int IEXACT) {
         std::string entry = pad(TABLE.substr(from, static_cast<std::size_t>(LKEY)),
                                 static_cast<std::size_t>(LKEY));
         std::size_t l = entry.find(' ');
+        if (l == 0 && IEXACT != 1) continue;  // an entry without a keyword matches nothing
         if (l == std::string::npos || IEXACT == 1) l = entry.size();
         // The keyword holds 10 characters; a longer entry is compared on those only.
         if (l > cle.size()) l = cle.size();

@@ -80,6 +80,13 @@ TEST_F(KeywordsTest, KeywordIsTenCharactersAndExactMode) {
     EXPECT_EQ(iclef(exact, 2, 5, 1), 0);
     line("SETX");
     EXPECT_EQ(iclef(exact, 2, 5, 0), 1);
+
+    // A blank entry holds no keyword and matches nothing.
+    constexpr std::string_view gap = "     SETUP";
+    line("ANY");
+    EXPECT_EQ(iclef(gap, 2, 5, 0), 0);
+    line("SETUP");
+    EXPECT_EQ(iclef(gap, 2, 5, 0), 2);
 }
 
 TEST_F(KeywordsTest, OptionReaders) {
