@@ -155,7 +155,9 @@ protected:
 // text. The child must end with status 2.
 #define EXPECT_FATAL_OUTPUT(body, out)                                                     \
     do {                                                                                   \
-        const std::string path_ = ::testing::TempDir() + "scatter_fatal_out.txt";          \
+        const std::string path_ = ::testing::TempDir() + "scatter_fatal_" +                 \
+                                  std::to_string(::getpid()) + "_" +                       \
+                                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt"; \
         std::filesystem::remove(path_);                                                    \
         EXPECT_EXIT(                                                                       \
             {                                                                              \
