@@ -27,9 +27,14 @@ void summary(const tabgen::Material& m, const tabgen::Generated& g) {
     std::printf("%s: %s, %d valley(s), %d rate values, %d totals\n", m.table.c_str(), m.name.c_str(), g.t.NVA,
                 g.c.NCOMP, g.c.IDRLT1);
     for (int iv = 1; iv <= g.t.NVA; ++iv) {
-        std::printf("  valley %-6s %4d energies to %.4g eV, %2d lambdas, %2d domains, totals (1/s):",
-                    m.valleys[iv - 1].name.c_str(), g.t.NEN[iv], g.t.ENMAX[iv], g.t.NLAM[iv], g.t.NDOM[iv]);
-        for (double x : g.gamma[iv - 1]) std::printf(" %.3g", x);
+        std::printf("  valley %-6s %4d energies to %.4g eV, %2d lambdas, %2d domains, total%s (1/s):",
+                    m.valleys[iv - 1].name.c_str(), g.t.NEN[iv], g.t.ENMAX[iv], g.t.NLAM[iv], g.t.NDOM[iv],
+                    m.total_per_domain ? "s" : "");
+        if (m.total_per_domain) {
+            for (double x : g.gamma[iv - 1]) std::printf(" %.3g", x);
+        } else {
+            std::printf(" %.3g", g.gamma[iv - 1].front());
+        }
         std::printf("\n");
     }
 }

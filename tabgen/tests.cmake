@@ -5,7 +5,7 @@ if(tabgen_test_srcs)
   include(GoogleTest)
   enable_testing()
   add_executable(test_tabgen ${tabgen_test_srcs})
-  target_link_libraries(test_tabgen PRIVATE tabgenlib GTest::gtest GTest::gtest_main)
+  target_link_libraries(test_tabgen PRIVATE tabgenlib tables klip GTest::gtest GTest::gtest_main)
   target_compile_definitions(test_tabgen PRIVATE
     ZOT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     TABGEN_EXE="$<TARGET_FILE:tabgen>")
