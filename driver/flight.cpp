@@ -125,6 +125,20 @@ inline void set_start_masses(int iv) {
     }
 }
 
+// The state as loaded from the ensemble, from which the start-of-step velocities are
+// formed the first time they are needed.
+struct LoadedState {
+    float en, wx, wy, wz, mx, my, mz, alp;
+    bool pending;
+    void velocities() {
+        Flight& f = flight;
+        f.vxi = (wx / mx) / (alp * 2.0f * en + 1.0f);
+        f.vyi = (wy / my) / (alp * 2.0f * en + 1.0f);
+        f.vzi = (wz / mz) / (alp * 2.0f * en + 1.0f);
+        pending = false;
+    }
+};
+
 // Energy index of the flight-time lookup; an index outside the valley's table stops the
 // program with its diagnostic.
 inline int32_t energy_index(float en, int32_t iv) {
@@ -183,12 +197,10 @@ void move_particle() {
     e.WXI = ens.WX[ip];
     e.WYI = ens.WY[ip];
     e.WZI = ens.WZ[ip];
-    {
-        const float alp = b.ALP[e.NVI];
-        f.vxi = (e.WXI / e.MXI) / (alp * 2.0f * e.ENI + 1.0f);
-        f.vyi = (e.WYI / e.MYI) / (alp * 2.0f * e.ENI + 1.0f);
-        f.vzi = (e.WZI / e.MZI) / (alp * 2.0f * e.ENI + 1.0f);
-    }
+    // The velocities of the loaded state only matter when the step's last flight is
+    // cancelled (or in the trace): they are formed from the loaded state when needed.
+    LoadedState loaded{e.ENI, e.WXI, e.WYI, e.WZI, e.MXI, e.MYI, e.MZI, b.ALP[e.NVI], true};
+    if (traced) loaded.velocities();
     f.xxi = ens.XX[ip];
     f.xyi = ens.XY[ip];
     f.xzi = ens.XZ[ip];
@@ -199,12 +211,21 @@ void move_particle() {
     if (traced) trace_tr();
 
     // 6: flight loop.
+    // Valley constants, refreshed when an event changes the valley.
+    int32_t nv = -1;
+    float alp = 0.0f, half_over_alp = 0.0f, overflow = 0.0f;
+    int32_t iptot = 0;
     for (;;) {
-        const int32_t nv = e.NVI;
-        const float alp = b.ALP[nv];
+        if (e.NVI != nv) {
+            nv = e.NVI;
+            alp = b.ALP[nv];
+            half_over_alp = alp == 0.0f ? 0.0f : 0.5f / alp;
+            overflow = t.ENMAX[nv] - half_step;
+            iptot = t.IPTOT[nv];
+        }
         f.ien = energy_index(e.ENI, nv);
         scatter::alea(etir.ISEED[4], f.r04);
-        const float rlt = t.RLTOT[t.IPTOT[nv] + f.ien];
+        const float rlt = t.RLTOT[iptot + f.ien];
         f.tv = logf(f.r04) * rlt;
         if (f.tv > e.TR) {
             e.TRV = e.TR;
@@ -226,7 +247,7 @@ void move_particle() {
         if (alp == 0.0f) {
             e.ENF = f.wsrm2 / dqsm;
         } else {
-            e.ENF = (0.5f / alp) * (sqrtf(alp * 4.0f * f.wsrm2 / dqsm + 1.0f) - 1.0f);
+            e.ENF = half_over_alp * (sqrtf(alp * 4.0f * f.wsrm2 / dqsm + 1.0f) - 1.0f);
         }
         if (px) {
             f.xxf = f.xxi + (e.ENF - e.ENI) / r.exn;
@@ -234,14 +255,20 @@ void move_particle() {
         } else {
             f.xxf = f.xxi;
         }
-        f.xyf = py ? f.xyi + (e.ENF - e.ENI) / r.eyn : f.xyi;
-        f.xzf = pz ? f.xzi + (e.ENF - e.ENI) / r.ezn : f.xzi;
+        // The y and z positions of a flight that ends in an event are never used: they
+        // are formed for the last flight of the step (and for the trace) only.
+        const bool last = f.linter == 0 || traced;
+        if (last) {
+            f.xyf = py ? f.xyi + (e.ENF - e.ENI) / r.eyn : f.xyi;
+            f.xzf = pz ? f.xzi + (e.ENF - e.ENI) / r.ezn : f.xzi;
+        }
         if (traced) trace_stage2(alp);
         if (e.ENF < 1e-8f) e.ENF = 1e-8f;
 
-        if (e.ENF >= t.ENMAX[nv] - half_step) {
+        if (e.ENF >= overflow) {
             // Energy overflow: the flight is cancelled; it still ends in the event drawn.
             ++f.nlim;
+            if (loaded.pending) loaded.velocities();
             e.WXF = e.WXI;
             e.WYF = e.WYI;
             e.WZF = e.WZI;
@@ -254,10 +281,13 @@ void move_particle() {
             f.xzf = f.xzi;
             if (traced) trace_line("  !!! Mouvement annule, interaction");
         } else {
-            const float den = alp * 2.0f * e.ENF + 1.0f;
-            f.vxf = (e.WXF / e.MXF) / den;
-            f.vyf = (e.WYF / e.MYF) / den;
-            f.vzf = (e.WZF / e.MZF) / den;
+            // Likewise the end velocities: only the last flight's become the particle's.
+            if (last) {
+                const float den = alp * 2.0f * e.ENF + 1.0f;
+                f.vxf = (e.WXF / e.MXF) / den;
+                f.vyf = (e.WYF / e.MYF) / den;
+                f.vzf = (e.WZF / e.MZF) / den;
+            }
             f.vxxion1 = f.varx;
             f.vxxion2 = f.varx;
             e.TR = e.TR - e.TRV;

@@ -1,0 +1,178 @@
+// Flight-loop benchmark: time steps of a three-valley ensemble (table file TRIVAL-bin,
+// 5 kV/cm) through the real flight procedure and scattering routine, against a floor made
+// of the bare arithmetic every event needs (flight-time and selection draws, the
+// logarithm, the energy square root, the angle draws, the final-state square root, sine
+// and cosine) with no table work.
+//
+//   bench_flight [--particles=N] [google-benchmark options]
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "driver/input.hpp"
+#include "driver/records.hpp"
+#include "driver/run.hpp"
+#include "driver/sim.hpp"
+#include "klip/fio.hpp"
+#include "klip/records.hpp"
+#include "scatter/scatter.hpp"
+#include "tables/model.hpp"
+#include "tables/tables.hpp"
+
+namespace {
+
+int32_t particles = 10000;
+float step_ps = 0.2f;
+
+// Processor time of this process: the machine may be shared.
+double cpu_seconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+struct Measure {
+    double events = 0.0;
+    double seconds = 0.0;
+};
+Measure flight_measure, floor_measure;
+long steps_done = 0;
+
+void prepare() {
+    klip::comlu[1] = 6;
+    klip::comlu[2] = 5;
+    klip::comlu[3] = 5;
+    klip::comlu[4] = 12;
+    klip::comlu[31] = 6;
+    klip::debug.level = 0;
+    tables::ulog.table_unit = 26;
+    fio::capture_begin();  // the run's report lines are not part of the measure
+    driver::reset_model();
+    if (tables::lila(ZOT_TEST_DATA "/tables/TRIVAL-bin", 1) != 0) {
+        std::fprintf(stderr, "%s", fio::capture_end().c_str());
+        std::fprintf(stderr, "cannot load the table file\n");
+        std::exit(2);
+    }
+    driver::copy_rates();
+    driver::kind_codes();
+    auto& r = driver::run;
+    r.npart = particles;
+    r.nvinit = 3;
+    r.STAT = 1;
+    r.ex = 5.0f * 1e5f;
+    r.exn = r.ex * 1e-7f;
+    r.champ = r.ex;
+    r.tcali = step_ps * 1e-12f;
+    r.dteq = step_ps * 1e-12f;
+    r.t = 300.0f;
+    r.kbtsq = driver::setup.kbsq * r.t;
+    r.eth = r.kbtsq * 1.5f;
+    driver::build_ensemble();
+    driver::flight_setup();
+    driver::run_start();
+    // Relax the ensemble before measuring.
+    for (int k = 0; k < 5; ++k) driver::time_step();
+    fio::capture_end();
+    fio::capture_begin();
+}
+
+void one_step() {
+    for (int32_t ip = 1; ip <= driver::run.npart; ++ip) {
+        driver::electr.IP = ip;
+        driver::move_particle();
+    }
+}
+
+void BM_Flight(benchmark::State& state) {
+    for (auto _ : state) {
+        const int32_t before = driver::flight.ninter;
+        const auto t0 = cpu_seconds();
+        one_step();
+        ++steps_done;
+        const auto t1 = cpu_seconds();
+        const double events = static_cast<double>(driver::flight.ninter - before);
+        flight_measure.events += events;
+        flight_measure.seconds += (t1 - t0);
+        state.counters["events"] += events;
+        // Keep the phase counters from growing without bound.
+        if (driver::flight.ninter > 1000000000) driver::flight.ninter = 0;
+    }
+    state.counters["events_per_s"] =
+        benchmark::Counter(state.counters["events"], benchmark::Counter::kIsRate);
+    state.counters["s_per_event"] = benchmark::Counter(
+        state.counters["events"], benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Flight)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The floor: per event, the flight-time draw and its logarithm, the energy square root,
+// the selection draw, the two angle draws, the final-state square root, sine and cosine.
+void BM_Floor(benchmark::State& state) {
+    int32_t s4 = 19763, s9 = 35677, s2 = 10855, s3 = 23431;
+    float acc = 0.0f;
+    constexpr int kEvents = 1 << 20;
+    for (auto _ : state) {
+        const auto t0 = cpu_seconds();
+        for (int i = 0; i < kEvents; ++i) {
+            float r04 = 0.0f, r09 = 0.0f, r02 = 0.0f, r03 = 0.0f;
+            scatter::alea(s4, r04);
+            const float tv = logf(r04) * -1e-13f;
+            const float en = sqrtf(tv * 4.0e12f + 1.0f);
+            scatter::alea(s9, r09);
+            scatter::alea(s2, r02);
+            scatter::alea(s3, r03);
+            const float c = 1.0f - 2.0f * r02;
+            const float w = sqrtf(1.0f - c * c) * en;
+            const float phi = 6.2831802f * r03;
+            acc = acc + w * cosf(phi) + w * sinf(phi) + r09;
+        }
+        benchmark::DoNotOptimize(acc);
+        const auto t1 = cpu_seconds();
+        floor_measure.events += kEvents;
+        floor_measure.seconds += (t1 - t0);
+        state.counters["events"] += kEvents;
+    }
+    state.counters["events_per_s"] =
+        benchmark::Counter(state.counters["events"], benchmark::Counter::kIsRate);
+    state.counters["s_per_event"] = benchmark::Counter(
+        state.counters["events"], benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--particles=", 12) == 0) particles = std::atoi(argv[i] + 12);
+        if (std::strncmp(argv[i], "--step-ps=", 10) == 0) step_ps = std::strtof(argv[i] + 10, nullptr);
+    }
+    if (particles < 1 || particles > driver::kMaxParticles) particles = 10000;
+    prepare();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fio::capture_end();
+    if (flight_measure.events > 0.0 && floor_measure.events > 0.0) {
+        const double ns_flight = flight_measure.seconds / flight_measure.events * 1e9;
+        const double ns_floor = floor_measure.seconds / floor_measure.events * 1e9;
+        std::printf("particles                 %d\n", particles);
+        std::printf("time step                 %.3f ps\n", static_cast<double>(step_ps));
+        std::printf("events per particle-step  %.2f\n",
+                    flight_measure.events /
+                        (static_cast<double>(particles) * static_cast<double>(steps_done)));
+        std::printf("flight + scattering       %.2f ns/event   %.2f M events/s\n", ns_flight,
+                    1e3 / ns_flight);
+        std::printf("floor                     %.2f ns/event   %.2f M events/s\n", ns_floor,
+                    1e3 / ns_floor);
+        std::printf("ratio to the floor        %.2f\n", ns_flight / ns_floor);
+    }
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    std::printf("peak RSS                  %.2f MiB\n", static_cast<double>(ru.ru_maxrss) / 1024.0);
+    return 0;
+}
