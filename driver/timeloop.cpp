@@ -2,6 +2,7 @@
 // stationary steps and their sums, the final averages, and the whole simulation sequence.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "driver/records.hpp"
 #include "driver/run.hpp"
@@ -147,9 +148,13 @@ void equilibration_test() {
     s.t3 = std::max(s.t1, s.t2);
     s.t4 = std::min(s.t3, r.tcalm);
     const float n = s.t4 / r.dteq;
-    // A quotient beyond any step count (or not a number) gives no planned step; the
-    // phase still makes its one step.
-    run.ndteq = (n > -2.0e9f && n < 2.0e9f) ? static_cast<int32_t>(n) : 0;
+    // A quotient beyond the integer range counts as the largest step count; one that is
+    // not a number (or hugely negative) plans none, and the phase still makes one step.
+    if (n > -2.0e9f && n < 2.0e9f) {
+        run.ndteq = static_cast<int32_t>(n);
+    } else {
+        run.ndteq = n >= 2.0e9f ? INT32_MAX : 0;
+    }
     s.tcal = r.dteq;
     report_stationary_length();
     s.idteq = 1;
