@@ -1,5 +1,6 @@
 // Output files of a run: the noise file "bruit", the spectra (histograms and their file)
 // and the dynamic-run file header.
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@
 
 namespace driver {
 namespace {
+
+constexpr int32_t kWriteFailed = 7;  // program message: a result file was not written in full
 
 // Bin of a scaled value, truncated toward zero; -1 when it lies outside 0..500 (or is not
 // a number).
@@ -69,14 +72,27 @@ void write_data_line(int lu, int nva, const std::string& layout, int i) {
     }
 }
 
+// Close an output text file; when not everything reached it, report it and remove the
+// cut file (a regular file only: a device or anything else is left alone).
+void close_output(int unit, std::string_view name) {
+    const int status = fio::close_checked(unit);
+    if (status == 0) return;
+    report_file_failure(kWriteFailed, status, name);
+    std::error_code ec;
+    const std::filesystem::path path{std::string(klip::Text<80>(name).trimmed())};
+    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+}
+
 }  // namespace
 
-void report_open_failure(int status, std::string_view name) {
-    klip::error(-7);
+void report_file_failure(int32_t code, int status, std::string_view name) {
+    klip::error(code);
     const std::string line =
         klip::pad(" I/O STATUS : " + fio::fmt_i(status, 12) + " FICHIER : " + std::string(name), 120);
     klip::ecrire(line, klip::comlu[1]);
 }
+
+void report_open_failure(int status, std::string_view name) { report_file_failure(-7, status, name); }
 
 void clear_spectra() {
     Spectra& s = spectra;
@@ -123,8 +139,15 @@ void write_noise_record() {
 
 void close_noise_file() {
     if (!outfiles.noise_open) return;
-    fio::close(setup.lunoise);
     outfiles.noise_open = false;
+    const int status = fio::close_checked(setup.lunoise);
+    if (status == 0) return;
+    report_file_failure(kWriteFailed, status, "bruit");
+    // Keep the whole records that reached the file.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file("bruit", ec)) return;
+    const auto size = std::filesystem::file_size("bruit", ec);
+    if (!ec) std::filesystem::resize_file("bruit", size - size % 16u, ec);
 }
 
 void write_dynamic_header() {
@@ -136,7 +159,7 @@ void write_dynamic_header() {
     }
     fio::write_fmt(lu, "(5(1X,A))",
                    {"temps(ps)", "position(nm)", "energie(ev)", "en.tot(ev)", "vitesse(cm/s)"});
-    fio::close(lu);
+    close_output(lu, run.fildes.view());
 }
 
 void write_spectra_file() {
@@ -155,7 +178,7 @@ void write_spectra_file() {
     const int npiv = 2 * nva + 3;
     const std::string layout = "(1X," + std::to_string(npiv) + "(1PE12.5,1X))";
     for (int i = 0; i < kSpectrumBins; ++i) write_data_line(lu, nva, layout, i);
-    fio::close(lu);
+    close_output(lu, run.filspc.view());
 }
 
 }  // namespace driver

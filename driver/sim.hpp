@@ -126,5 +126,7 @@ void write_dynamic_header();
 void write_spectra_file();
 // Report an output file that cannot be opened (toolkit code -7 and the I/O status line).
 void report_open_failure(int status, std::string_view name);
+// Report a result file that failed (message `code`) and the I/O status line.
+void report_file_failure(int32_t code, int status, std::string_view name);
 
 }  // namespace driver

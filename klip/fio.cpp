@@ -108,6 +108,19 @@ void close(int unit) {
     c->reading = false;
 }
 
+int close_checked(int unit) {
+    Channel* c = channel(unit);
+    if (c == nullptr || c->f == nullptr) return EBADF;
+    errno = 0;
+    int status = 0;
+    if (std::fflush(c->f) != 0 || std::ferror(c->f) != 0) status = errno != 0 ? errno : EIO;
+    errno = 0;
+    if (std::fclose(c->f) != 0 && status == 0) status = errno != 0 ? errno : EIO;
+    c->f = nullptr;
+    c->reading = false;
+    return status;
+}
+
 void rewind(int unit) {
     Channel* c = channel(unit);
     if (c != nullptr && c->f != nullptr) std::rewind(c->f);

@@ -26,6 +26,9 @@ int open_new(int unit, std::string_view name);
 // Create or replace an unformatted sequential file (records: 4-byte length, payload, length).
 int open_unformatted(int unit, std::string_view name);
 void close(int unit);
+// Close an output file, reporting whether everything written on it reached the file:
+// 0, or the system's errno of the write, flush or close that failed.
+int close_checked(int unit);
 void rewind(int unit);
 bool is_open(int unit);
 

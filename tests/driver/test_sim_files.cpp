@@ -163,5 +163,19 @@ TEST_F(Files, FileThatCannotBeOpenedIsReportedAndTheRunGoesOn) {
     EXPECT_TRUE(fs::is_directory("bruit"));
 }
 
+TEST_F(Files, NoiseFileThatCannotBeWrittenIsReported) {
+    klip::cisyn.NERR = 0;
+    fs::create_symlink("/dev/full", "bruit");  // accepts the open, refuses every write
+    driver::open_noise_file();
+    driver::flight.vxi = 1.0f;
+    driver::write_noise_record();
+    driver::close_noise_file();
+    EXPECT_EQ(klip::cisyn.NERR, 1);
+    const auto v = lines_of(output());
+    ASSERT_FALSE(v.empty());
+    EXPECT_EQ(v.back().substr(0, 27), "  I/O STATUS :           28");
+    EXPECT_TRUE(fs::exists("/dev/full"));
+}
+
 }  // namespace
 }  // namespace simtest

@@ -34,13 +34,13 @@ protected:
 };
 
 // /dev/full accepts the open and refuses every write (no space left on the device).
-TEST_F(OutputFiles, DISABLED_SpectraFileOnAFullDeviceIsReported) {
+TEST_F(OutputFiles, SpectraFileOnAFullDeviceIsReported) {
     driver::run.filspc.set("/dev/full");
     driver::write_spectra_file();
     EXPECT_EQ(klip::cisyn.NERR, 1);
 }
 
-TEST_F(OutputFiles, DISABLED_DynamicRunFileOnAFullDeviceIsReported) {
+TEST_F(OutputFiles, DynamicRunFileOnAFullDeviceIsReported) {
     driver::run.fildes.set("/dev/full");
     driver::write_dynamic_header();
     EXPECT_EQ(klip::cisyn.NERR, 1);
