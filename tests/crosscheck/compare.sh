@@ -5,7 +5,8 @@
 #
 # usage: compare.sh ZOT_BINARY SOURCE_DIR SCENARIO_DIR [PYTHON]
 # A scenario folder holds `stdin` (commands and answers) and the data files of the
-# run (copied into the run directory).  The catalogue and the table files of
+# run (copied into the run directory), and optionally `tables/` (its own catalogue
+# and table files, copied beside the standard ones).  The catalogue and the table files of
 # tests/data/tables sit one level above the run directory.
 set -u
 zot=$(realpath "$1"); src=$(realpath "$2"); sc=$(realpath "$3"); py=${4:-/usr/bin/python3}
@@ -15,12 +16,14 @@ trap 'rm -rf "$tmp"' EXIT
 for side in zot ref; do
   mkdir -p "$tmp/$side/run"
   cp "$src/tests/data/tables/replam" "$src"/tests/data/tables/*-bin "$tmp/$side/"
+  # a scenario may bring its own catalogue and table files
+  if [ -d "$sc/tables" ]; then cp "$sc"/tables/* "$tmp/$side/"; fi
   (cd "$sc" && find . -maxdepth 1 -type f ! -name stdin ! -name README -exec cp {} "$tmp/$side/run/" \;)
 done
-cp "$src/data/synerr" "$src/data/zotmer" "$src/data/zothlp" "$tmp/zot/run/"
+for side in zot ref; do cp "$src/data/synerr" "$src/data/zotmer" "$src/data/zothlp" "$tmp/$side/run/"; done
 (cd "$tmp/zot/run" && "$zot" < "$sc/stdin" > "$tmp/zot.raw" 2> "$tmp/zot.err"); zs=$?
 (cd "$tmp/ref/run" && "$py" "$here/zot_ref.py" < "$sc/stdin" > "$tmp/ref.out" 2> "$tmp/ref.err"); rs=$?
-rm -f "$tmp/zot/run/synerr" "$tmp/zot/run/zotmer" "$tmp/zot/run/zothlp"
+for side in zot ref; do rm -f "$tmp/$side/run/synerr" "$tmp/$side/run/zotmer" "$tmp/$side/run/zothlp"; done
 sed -E 's/^( ZOT 3\.3 Thu Jan  1 01:00:00   )[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}  (.*)$/\1<DATE>\2/' \
   "$tmp/zot.raw" > "$tmp/zot.out"
 fail=0

@@ -232,7 +232,17 @@ class M:  # material model (reset every run)
 
 
 ITYPL = [[0] * 41 for _ in range(5)]  # survives from run to run
-state = {"debug": 0}
+state = {"debug": 0, "nerr": 0, "buf": ""}
+
+
+def error(n):
+    """A numbered message of the program's message file (plain messages only)."""
+    state["nerr"] += 1
+    OUT.line(" " + state["buf"].ljust(200)[:78])
+    with open("zotmer" if n > 0 else "synerr") as fh:
+        msg = fh.read().split("\n")[abs(n)]
+    assert msg[0] == "2", "reference: only plain messages are modelled"
+    OUT.line(msg.ljust(110)[1:110])
 
 
 def tokens_of(line):
@@ -432,6 +442,8 @@ def search(ficrep, nommat, temp, typ, dopmat):
                 and temp == temrep and abs(dopmat - doprep) <= F(0.01) * abs(dopmat):
             return nfidat
     OUT.line(" Il n'existe pas de donnees sur      %s de type %s  A  T= %s" % (nommat, typ, fF(temp, 5, 0)) + "K")
+    free("CONSEIL : Utiliser la clef REP pour reperer", " un fichier modele")
+    free("et utilisez le au cours de la creation (CRE)...")
     return None
 
 
@@ -542,6 +554,7 @@ def run_ca(stdin_lines):
                        (not (R.tcali > 0), "TCALI"), (not (R.dteq > 0), "DTEQ")):
         if cond:
             free(" Donnee hors limites : ", name)
+            error(6)
             return
     if dbg >= 4:
         free("Lecture du -bin terminee:")
@@ -777,7 +790,22 @@ def inter(m):
                 nk01, ilamb = k, lam
                 break
         if ilamb == 0:
-            raise RuntimeError("Erreur trilamb not modelled")
+            order = [m.IORDL[e.NVF][nd01][k] for k in range(1, 41)]
+            free("Erreur trilamb : ")
+            free("cellule no ", e.ICEL, " materiau no ", ir)
+            free("particule no ", e.IP)
+            free("ENF,DEN =", e.ENF, m.DELTAE)
+            free("Index energie = ", ie01)
+            free("Tirage au sort : ", r09)
+            free("Domaine no = ", nd01)
+            free("Ordre des lambdas dans le domaine : ")
+            free(*order)
+            free("Index des lambdas pour ce domaine :")
+            free(*[m.IPLAM[e.NVF][lam] if lam else 0 for lam in order])
+            free("RL possibles/ cette energie =")
+            free(*[m.RLAM[m.IPLAM[e.NVF][lam] + ie01] if lam else F(0) for lam in order])
+            free("RLTOT a cette energie = ", m.RLTOT[m.IPTOT[e.NVF] + ie01])
+            finish(2)
         code = ITYPL[e.NVF][ilamb]
         INTER["INTERION"] = code
         name = dgsr40(m.NOMLAM[e.NVF][ilamb])
@@ -786,7 +814,15 @@ def inter(m):
             free("Nom en clair de ce lambda: ", name)
         m.NBLAM[e.NVF][ilamb] += 1
         if not 1 <= code <= 16:
-            raise RuntimeError("Lambda inconnu not modelled")
+            free("Lambda inconnu")
+            free("maillle no ", e.ICEL, " materiau no ", ir)
+            free("ENF,DEN =", e.ENF, m.DELTAE)
+            free("Index energie = ", ie01)
+            free("Domaine no = ", nd01)
+            free("Tirage au sort : ", r09)
+            free("No d'ordre du lambda =", nk01)
+            free("No du lambda = ", ilamb)
+            finish(2)
         traced = dbg > 100 and e.IP == dbg - 100
         ipho = 0
 
@@ -1176,7 +1212,7 @@ def simulate(R):
     dbg = state["debug"]
     R.noise = None
     if R.npart == 1:
-        R.noise = open("bruit", "wb")
+        R.noise = open_output("bruit", "wb")
     R.qexs2m = (QS6M * F(3)) * R.ex
     R.qeys2m = (QS6M * F(3)) * R.ey
     R.qezs2m = (QS6M * F(3)) * R.ez
@@ -1225,8 +1261,10 @@ def simulate(R):
         else:
             R.tcal = F(0)
             R.neq = 0
-        with open(R.fildes.rstrip(), "w") as fh:
+        fh = open_output(R.fildes, "w")
+        if fh:
             fh.write(" temps(ps) position(nm) energie(ev) en.tot(ev) vitesse(cm/s)\n")
+            fh.close()
     idteq = 0
     while True:
         R.nppv = [0] * 5
@@ -1443,6 +1481,17 @@ def simulate(R):
     OUT.line("")
 
 
+def open_output(name, mode):
+    """An output file; a failure is reported like the toolkit's open does, and None returned."""
+    try:
+        return open(name.rstrip(), mode)
+    except OSError as exc:
+        error(-7)
+        line = " I/O STATUS : " + fI(exc.errno, 12) + " FICHIER : " + name
+        OUT.line(" " + line.ljust(120)[:78])
+        return None
+
+
 def write_spectra(R):
     m = R.m
     nva = m.NVA
@@ -1454,8 +1503,10 @@ def write_spectra(R):
         vals = [R.spent[i]] + [R.spenv[iv][i] for iv in range(1, nva + 1)] \
             + [R.spvit[iv][i] for iv in range(1, nva + 1)] + [R.es[i], R.vs[i]]
         lines.append(" " + "".join(fE(v, 12, 5, True) + " " for v in vals))
-    with open(R.filspc.rstrip(), "w") as fh:
+    fh = open_output(R.filspc, "w")
+    if fh:
         fh.write("\n".join(lines) + "\n")
+        fh.close()
 
 
 def main():
@@ -1472,9 +1523,10 @@ def main():
                 code = 0
                 break
             cmd = stdin_lines.pop(0)
+            state["buf"] = cmd[:80]
             word = tokens_of(cmd.upper())[0] if tokens_of(cmd) else ""
             if word.startswith("EXIT") or word.startswith("Q"):
-                code = 0
+                code = state["nerr"]
                 break
             if word.startswith("DEBUG"):
                 state["debug"] = int(tokens_of(cmd)[1])

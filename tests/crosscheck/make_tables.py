@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Writes the one-valley table files of the crosscheck scenarios that need mechanisms the
+shared test tables avoid: impact ionisation, rejected absorptions, a polar optical event
+in an ellipsoidal valley, a lambda of no known kind, cumulative values that stop short of
+1, and a domain map shorter than the energy range.  Run it from this folder; it writes
+scenarios/<name>/tables/{replam,<TABLE>-bin}."""
+import os
+
+ALPH40 = " ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789$_&"
+
+
+def pack(name):
+    c = [ALPH40.index(ch) for ch in name.ljust(6)[:6]]
+    g1 = (c[0] * 40 + c[1]) * 40 + c[2]
+    g2 = (c[3] * 40 + c[4]) * 40 + c[5]
+    v = g1 + g2 * 65536
+    return v - (1 << 32) if v >= (1 << 31) else v
+
+
+def table(names, domains, nen=40, enmax=1.0, iforv=0, engap=0.3, last=1.0):
+    """domains: list of (first ie, last ie, [(lambda no, cumulative value)...])."""
+    nlam = len(names)
+    col = {k: [0.0] * nen for k in range(1, nlam + 1)}
+    idom = [0] * nen
+    order = []
+    for j, (a, b, lst) in enumerate(domains, 1):
+        for ie in range(a, b + 1):
+            idom[ie - 1] = j
+            for k, v in lst:
+                col[k][ie - 1] = v
+        order.append([k for k, _ in lst])
+        # the last listed value of the last domain may stop short of 1
+    for ie in range(domains[-1][0], domains[-1][1] + 1):
+        col[domains[-1][2][-1][0]][ie - 1] = last
+    g = []
+    g.append("1")
+    g.append(str(nlam))
+    g.append(str(len(domains)))
+    g.append(" ".join(str(len(o)) for o in order))
+    g.append(str(nen))
+    g.append(str(nlam * nen))
+    g.append(str(nen))
+    g.append(" ".join(repr(v) for k in range(1, nlam + 1) for v in col[k]))
+    g.append(" ".join(["-1.0E-13"] * nen))
+    g.append(" ".join(str(nen * k) for k in range(nlam)))
+    g.append("0")
+    g.append(" ".join(str(d) for d in idom))
+    g.append(" ".join(str(k) for o in order for k in o))
+    g.append("0.025")
+    g.append(repr(enmax))
+    g.append(" ".join(str(pack(n)) for n in names))
+    g.append(" ".join("%d.1" % k for k in range(1, nlam + 1)))
+    g.append(" ".join(["1"] * nlam))
+    g.append(" ".join(["1"] * nlam))
+    g.append("N")
+    g.append("1")
+    g.append(repr(engap))
+    g += ["0.916" if iforv else "0.067", "0.19" if iforv else "0.067", "0.067", "0.0", "0.0", "7",
+          str(iforv), "0.61", "S", "G", "300.0", "12.9", "1.5", "2.5", "0.035", "0.05", "11",
+          "0.04 0.0 0.0 0.0", "1.0 2.0 3.0 4.0", "111", "0.06 0.0 0.0 0.0", "-1.0 -2.0 -3.0 -4.0", "10.92"]
+    return "\n".join(g) + "\n"
+
+
+def write(scen, tname, material, text):
+    d = os.path.join("scenarios", scen, "tables")
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, tname + "-bin"), "w") as fh:
+        fh.write(text)
+    with open(os.path.join(d, "replam"), "w") as fh:
+        fh.write("%-12s    %-12s    %5s    E    %s\n" % (tname, material, "300.", "1.0000E+17"))
+
+
+# Ionisation above a 0.3 eV gap, and absorptions listed up to the top of the table, so
+# that OPL A and ONP A events near ENMAX are rejected and drawn again.
+IONS = ["IMPION", "ACOUST", "OPL  A", "OPL  E", "IONIZE", "ONP  A", "SSCATT"]
+write("ionisation", "IONVAL", "GAASION", table(IONS, [
+    (1, 8, [(1, 0.2), (2, 0.4), (3, 0.6), (6, 0.7), (7, 1.0)]),
+    (9, 40, [(1, 0.1), (2, 0.2), (3, 0.35), (4, 0.5), (5, 0.75), (6, 0.85), (7, 1.0)])]))
+# A polar optical emission in a valley elongated along x.
+write("anisotropy_stop", "ANIVAL", "ANISO", table(["OPL  E", "SSCATT"], [
+    (1, 40, [(1, 0.9), (2, 1.0)])], iforv=1))
+# A lambda whose name has no kind.
+write("unknown_lambda", "UNKVAL", "UNKNOWN", table(["XYZABC", "SSCATT"], [
+    (1, 40, [(1, 0.6), (2, 1.0)])]))
+# The cumulative values stop at 0.5.
+write("trilamb_stop", "TRILVL", "TRILAMB", table(["ACOUST", "SSCATT"], [
+    (1, 40, [(1, 0.3), (2, 1.0)])], last=0.5))
+# Only 12 energy indices for a 1 eV table.
+write("index_beyond_table", "SHORTV", "SHORT", table(["ACOUST", "SSCATT"], [
+    (1, 12, [(1, 0.3), (2, 1.0)])], nen=12))
+# The same short table under a single particle: the noise file keeps the steps completed.
+write("noise_fatal", "SHORTV", "SHORT", table(["ACOUST", "SSCATT"], [
+    (1, 12, [(1, 0.3), (2, 1.0)])], nen=12))
