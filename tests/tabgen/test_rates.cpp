@@ -108,13 +108,6 @@ TEST(Rates, BrooksHerringMomentumRateMatchesTheClassicFormula) {
     EXPECT_GT(impurity_momentum(kParab, e, kT300, 1e17, 12.9), impurity_momentum(kParab, e, kT300, 1e16, 12.9));
 }
 
-TEST(Rates, KeldyshIonisationLaw) {
-    EXPECT_EQ(ionisation(1.6, 1.7, 1e12), 0.0);
-    EXPECT_EQ(ionisation(1.7, 1.7, 1e12), 0.0);
-    EXPECT_NEAR(ionisation(3.4, 1.7, 1e12), 1e12, 1.0);
-    EXPECT_NEAR(ionisation(2.55, 1.7, 1e12), 0.25e12, 1.0);
-}
-
 // Microscopic reversibility: Z_i g_i(E) W_abs(i->j, E) = Z_j g_j(E') W_em(j->i, E') N/(N+1),
 // with E' the final energy of the absorption.
 TEST(Rates, DetailedBalanceOfEmissionAndAbsorption) {
