@@ -153,6 +153,202 @@ inline int32_t energy_index(float en, int32_t iv) {
     scatter::energy_index_fault(electr.IP, iv, en, shown, t.NEN[iv]);
 }
 
+// Field components that act on the wave vector (above 100 V/m) and on the position.
+struct FieldFlags {
+    bool fx, fy, fz, px, py, pz;
+};
+
+inline FieldFlags field_flags() {
+    const Run& r = run;
+    return {r.ex > 100.0f, r.ey > 100.0f, r.ez > 100.0f, r.exn > 1e-5f, r.eyn > 1e-5f, r.ezn > 1e-5f};
+}
+
+// Constants of the particle's valley, refreshed when an event changes the valley.
+struct ValleyConsts {
+    int32_t nv = -1;
+    float alp = 0.0f;
+    float half_over_alp = 0.0f;  // 0.5 / alpha
+    float overflow = 0.0f;       // ENMAX - DELTAE / 2
+    int32_t iptot = 0;
+};
+
+inline ValleyConsts valley_consts(int32_t nv) {
+    const auto& t = tables::tablam;
+    ValleyConsts v;
+    v.nv = nv;
+    v.alp = tables::bande.ALP[nv];
+    v.half_over_alp = v.alp == 0.0f ? 0.0f : 0.5f / v.alp;
+    v.overflow = t.ENMAX[nv] - t.DELTAE / 2.0f;
+    v.iptot = t.IPTOT[nv];
+    return v;
+}
+
+// Steps 1 to 5: load the particle and its time budget.
+inline LoadedState load_particle(int32_t ip, int32_t dbg, bool traced) {
+    Electr& e = electr;
+    Flight& f = flight;
+    const Ensemble& ens = ensemble;
+    f.vxxion1 = 0.0f;
+    f.vxxion2 = 0.0f;
+    if (dbg >= 3) trace_empty_and("*** boucle sur les particules");
+    if (traced) trace_particle_header();
+    e.NVI = ens.NV[ip];
+    set_start_masses(e.NVI);
+    e.ENI = ens.EN[ip];
+    e.WXI = ens.WX[ip];
+    e.WYI = ens.WY[ip];
+    e.WZI = ens.WZ[ip];
+    // The velocities of the loaded state only matter when a flight is cancelled (or in the
+    // trace): they are formed from the loaded state when first needed.
+    LoadedState loaded{e.ENI, e.WXI, e.WYI, e.WZI, e.MXI, e.MYI, e.MZI, tables::bande.ALP[e.NVI], true};
+    if (traced) loaded.velocities();
+    f.xxi = ens.XX[ip];
+    f.xyi = ens.XY[ip];
+    f.xzi = ens.XZ[ip];
+    if (traced) trace_start_state("0 - coordonnees initiales:");
+    e.TR = steps.neq == 1 ? run.dt : steps.tcal;
+    if (traced) trace_tr();
+    return loaded;
+}
+
+// Steps 6.1 to 6.4: flight time from the total rate at the start energy.
+inline void draw_flight_time(const ValleyConsts& v, bool traced) {
+    Electr& e = electr;
+    Flight& f = flight;
+    f.ien = energy_index(e.ENI, v.nv);
+    scatter::alea(etir.ISEED[4], f.r04);
+    const float rlt = tables::tablam.RLTOT[v.iptot + f.ien];
+    f.tv = logf(f.r04) * rlt;
+    if (f.tv > e.TR) {
+        e.TRV = e.TR;
+        f.linter = 0;
+    } else {
+        e.TRV = f.tv;
+        f.linter = 1;
+    }
+    if (traced) trace_stage1(rlt);
+}
+
+// Steps 6.6 to 6.11: wave vector, energy and position at the end of the flight.
+inline void free_flight(const FieldFlags& fl, const ValleyConsts& v, bool last, bool traced) {
+    Electr& e = electr;
+    Flight& f = flight;
+    const Run& r = run;
+    e.WXF = fl.fx ? e.WXI + f.qexsm * e.TRV : e.WXI;
+    e.WYF = fl.fy ? e.WYI + f.qeysm * e.TRV : e.WYI;
+    e.WZF = fl.fz ? e.WZI + f.qezsm * e.TRV : e.WZI;
+    e.NVF = v.nv;
+    e.MXF = e.MXI;
+    e.MYF = e.MYI;
+    e.MZF = e.MZI;
+    f.wsrm2 = e.WXF * e.WXF / e.MXF + e.WYF * e.WYF / e.MYF + e.WZF * e.WZF / e.MZF;
+    const float dqsm = dtafix.DQSM;
+    if (v.alp == 0.0f) {
+        e.ENF = f.wsrm2 / dqsm;
+    } else {
+        e.ENF = v.half_over_alp * (sqrtf(v.alp * 4.0f * f.wsrm2 / dqsm + 1.0f) - 1.0f);
+    }
+    if (fl.px) {
+        f.xxf = f.xxi + (e.ENF - e.ENI) / r.exn;
+        f.varx = f.xxf - f.xxi;
+    } else {
+        f.xxf = f.xxi;
+    }
+    if (last) {  // the y and z positions are only read at the end of the step
+        f.xyf = fl.py ? f.xyi + (e.ENF - e.ENI) / r.eyn : f.xyi;
+        f.xzf = fl.pz ? f.xzi + (e.ENF - e.ENI) / r.ezn : f.xzi;
+    }
+    if (traced) trace_stage2(v.alp);
+}
+
+// Steps 6.12 to 6.14: energy floor, overflow cancellation, ionisation bookkeeping.
+inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bool traced) {
+    Electr& e = electr;
+    Flight& f = flight;
+    if (e.ENF < 1e-8f) e.ENF = 1e-8f;
+    if (e.ENF >= v.overflow) {
+        // The flight is cancelled; it still ends in the event drawn, from the old state.
+        ++f.nlim;
+        if (loaded.pending) loaded.velocities();
+        e.WXF = e.WXI;
+        e.WYF = e.WYI;
+        e.WZF = e.WZI;
+        e.ENF = e.ENI;
+        f.vxf = f.vxi;
+        f.vyf = f.vyi;
+        f.vzf = f.vzi;
+        f.xxf = f.xxi;
+        f.xyf = f.xyi;
+        f.xzf = f.xzi;
+        if (traced) trace_line("  !!! Mouvement annule, interaction");
+    } else {
+        if (last) {  // only the last flight's velocities become the particle's
+            const float den = v.alp * 2.0f * e.ENF + 1.0f;
+            f.vxf = (e.WXF / e.MXF) / den;
+            f.vyf = (e.WYF / e.MYF) / den;
+            f.vzf = (e.WZF / e.MZF) / den;
+        }
+        f.vxxion1 = f.varx;
+        f.vxxion2 = f.varx;
+        e.TR = e.TR - e.TRV;
+    }
+    // A zero displacement adds nothing to the reciprocal sum.
+    if (f.vxxion2 != 0.0f) f.vxmion2 = f.vxmion2 + 1.0f / f.vxxion2;
+    f.vxmion1 = f.vxmion1 + f.vxxion1;
+}
+
+// Steps 6.16 and 6.17: the scattering event and its ionisation count.
+inline void scattering_event(bool traced) {
+    Flight& f = flight;
+    inter_routine();
+    ++f.ninter;
+    if (INTERION == 15) {
+        ++f.nion;
+        ++f.nionv[electr.NVI];
+        if (traced) trace_ionisation();
+        f.varx = 0.0f;
+        f.vxxion1 = 0.0f;
+        f.vxxion2 = 0.0f;
+    }
+    f.linter = 0;
+    if (traced) trace_after_event();
+}
+
+// Steps 7 to 10: the end of the last flight becomes the particle's state; noise record,
+// sums, spectra, store back.
+inline void finish_step(int32_t ip, bool traced) {
+    Electr& e = electr;
+    Flight& f = flight;
+    Ensemble& ens = ensemble;
+    const Run& r = run;
+    e.ENI = e.ENF;
+    e.WXI = e.WXF;
+    e.WYI = e.WYF;
+    e.WZI = e.WZF;
+    e.MXI = e.MXF;
+    e.MYI = e.MYF;
+    e.MZI = e.MZF;
+    f.vxi = f.vxf;
+    f.vyi = f.vyf;
+    f.vzi = f.vzf;
+    f.xxi = f.xxf;
+    f.xyi = f.xyf;
+    f.xzi = f.xzf;
+    if (r.npart == 1) write_noise_record();
+    if (traced) trace_step_end();
+    accumulate_particle();
+    if (r.STAT != 0 && steps.lequi == 1 && r.ispec == 1) count_spectra();
+    ens.EN[ip] = e.ENI;
+    ens.WX[ip] = e.WXI;
+    ens.WY[ip] = e.WYI;
+    ens.WZ[ip] = e.WZI;
+    ens.NV[ip] = e.NVI;
+    ens.XX[ip] = f.xxi;
+    ens.XY[ip] = f.xyi;
+    ens.XZ[ip] = f.xzi;
+    if (traced) trace_start_state("4 - coordonnees finales:");
+}
+
 }  // namespace
 
 void flight_setup() {
@@ -172,176 +368,23 @@ void flight_setup() {
 }
 
 void move_particle() {
-    Electr& e = electr;
-    Flight& f = flight;
-    Ensemble& ens = ensemble;
-    const Run& r = run;
-    const auto& t = tables::tablam;
-    const auto& b = tables::bande;
-    const int32_t ip = e.IP;
+    const int32_t ip = electr.IP;
     const int32_t dbg = klip::debug.level;
     const bool traced = dbg == ip + 100;
-    const bool fx = r.ex > 100.0f, fy = r.ey > 100.0f, fz = r.ez > 100.0f;
-    const bool px = r.exn > 1e-5f, py = r.eyn > 1e-5f, pz = r.ezn > 1e-5f;
-    const float dqsm = dtafix.DQSM;
-    const float half_step = t.DELTAE / 2.0f;
-
-    // 1-4: load the particle.
-    f.vxxion1 = 0.0f;
-    f.vxxion2 = 0.0f;
-    if (dbg >= 3) trace_empty_and("*** boucle sur les particules");
-    if (traced) trace_particle_header();
-    e.NVI = ens.NV[ip];
-    set_start_masses(e.NVI);
-    e.ENI = ens.EN[ip];
-    e.WXI = ens.WX[ip];
-    e.WYI = ens.WY[ip];
-    e.WZI = ens.WZ[ip];
-    // The velocities of the loaded state only matter when the step's last flight is
-    // cancelled (or in the trace): they are formed from the loaded state when needed.
-    LoadedState loaded{e.ENI, e.WXI, e.WYI, e.WZI, e.MXI, e.MYI, e.MZI, b.ALP[e.NVI], true};
-    if (traced) loaded.velocities();
-    f.xxi = ens.XX[ip];
-    f.xyi = ens.XY[ip];
-    f.xzi = ens.XZ[ip];
-    if (traced) trace_start_state("0 - coordonnees initiales:");
-
-    // 5: time budget.
-    e.TR = steps.neq == 1 ? r.dt : steps.tcal;
-    if (traced) trace_tr();
-
-    // 6: flight loop.
-    // Valley constants, refreshed when an event changes the valley.
-    int32_t nv = -1;
-    float alp = 0.0f, half_over_alp = 0.0f, overflow = 0.0f;
-    int32_t iptot = 0;
+    const FieldFlags fields = field_flags();
+    LoadedState loaded = load_particle(ip, dbg, traced);
+    ValleyConsts valley{};
     for (;;) {
-        if (e.NVI != nv) {
-            nv = e.NVI;
-            alp = b.ALP[nv];
-            half_over_alp = alp == 0.0f ? 0.0f : 0.5f / alp;
-            overflow = t.ENMAX[nv] - half_step;
-            iptot = t.IPTOT[nv];
-        }
-        f.ien = energy_index(e.ENI, nv);
-        scatter::alea(etir.ISEED[4], f.r04);
-        const float rlt = t.RLTOT[iptot + f.ien];
-        f.tv = logf(f.r04) * rlt;
-        if (f.tv > e.TR) {
-            e.TRV = e.TR;
-            f.linter = 0;
-        } else {
-            e.TRV = f.tv;
-            f.linter = 1;
-        }
-        if (traced) trace_stage1(rlt);
-
-        e.WXF = fx ? e.WXI + f.qexsm * e.TRV : e.WXI;
-        e.WYF = fy ? e.WYI + f.qeysm * e.TRV : e.WYI;
-        e.WZF = fz ? e.WZI + f.qezsm * e.TRV : e.WZI;
-        e.NVF = nv;
-        e.MXF = e.MXI;
-        e.MYF = e.MYI;
-        e.MZF = e.MZI;
-        f.wsrm2 = e.WXF * e.WXF / e.MXF + e.WYF * e.WYF / e.MYF + e.WZF * e.WZF / e.MZF;
-        if (alp == 0.0f) {
-            e.ENF = f.wsrm2 / dqsm;
-        } else {
-            e.ENF = half_over_alp * (sqrtf(alp * 4.0f * f.wsrm2 / dqsm + 1.0f) - 1.0f);
-        }
-        if (px) {
-            f.xxf = f.xxi + (e.ENF - e.ENI) / r.exn;
-            f.varx = f.xxf - f.xxi;
-        } else {
-            f.xxf = f.xxi;
-        }
-        // The y and z positions of a flight that ends in an event are never used: they
-        // are formed for the last flight of the step (and for the trace) only.
-        const bool last = f.linter == 0 || traced;
-        if (last) {
-            f.xyf = py ? f.xyi + (e.ENF - e.ENI) / r.eyn : f.xyi;
-            f.xzf = pz ? f.xzi + (e.ENF - e.ENI) / r.ezn : f.xzi;
-        }
-        if (traced) trace_stage2(alp);
-        if (e.ENF < 1e-8f) e.ENF = 1e-8f;
-
-        if (e.ENF >= overflow) {
-            // Energy overflow: the flight is cancelled; it still ends in the event drawn.
-            ++f.nlim;
-            if (loaded.pending) loaded.velocities();
-            e.WXF = e.WXI;
-            e.WYF = e.WYI;
-            e.WZF = e.WZI;
-            e.ENF = e.ENI;
-            f.vxf = f.vxi;
-            f.vyf = f.vyi;
-            f.vzf = f.vzi;
-            f.xxf = f.xxi;
-            f.xyf = f.xyi;
-            f.xzf = f.xzi;
-            if (traced) trace_line("  !!! Mouvement annule, interaction");
-        } else {
-            // Likewise the end velocities: only the last flight's become the particle's.
-            if (last) {
-                const float den = alp * 2.0f * e.ENF + 1.0f;
-                f.vxf = (e.WXF / e.MXF) / den;
-                f.vyf = (e.WYF / e.MYF) / den;
-                f.vzf = (e.WZF / e.MZF) / den;
-            }
-            f.vxxion1 = f.varx;
-            f.vxxion2 = f.varx;
-            e.TR = e.TR - e.TRV;
-        }
-        // A zero displacement adds nothing to the reciprocal sum.
-        if (f.vxxion2 != 0.0f) f.vxmion2 = f.vxmion2 + 1.0f / f.vxxion2;
-        f.vxmion1 = f.vxmion1 + f.vxxion1;
-        if (f.linter == 0) break;
-
-        inter_routine();
-        ++f.ninter;
-        if (INTERION == 15) {
-            ++f.nion;
-            ++f.nionv[e.NVI];
-            if (traced) trace_ionisation();
-            f.varx = 0.0f;
-            f.vxxion1 = 0.0f;
-            f.vxxion2 = 0.0f;
-        }
-        f.linter = 0;
-        if (traced) trace_after_event();
+        if (electr.NVI != valley.nv) valley = valley_consts(electr.NVI);
+        draw_flight_time(valley, traced);
+        // Values of a flight that ends in an event that nothing reads are not formed.
+        const bool last = flight.linter == 0 || traced;
+        free_flight(fields, valley, last, traced);
+        end_flight(valley, loaded, last, traced);
+        if (flight.linter == 0) break;
+        scattering_event(traced);
     }
-
-    // 7: the end of the last flight becomes the particle's state.
-    e.ENI = e.ENF;
-    e.WXI = e.WXF;
-    e.WYI = e.WYF;
-    e.WZI = e.WZF;
-    e.MXI = e.MXF;
-    e.MYI = e.MYF;
-    e.MZI = e.MZF;
-    f.vxi = f.vxf;
-    f.vyi = f.vyf;
-    f.vzi = f.vzf;
-    f.xxi = f.xxf;
-    f.xyi = f.xyf;
-    f.xzi = f.xzf;
-
-    // 8-9: noise record, sums, spectra.
-    if (r.npart == 1) write_noise_record();
-    if (traced) trace_step_end();
-    accumulate_particle();
-    if (r.STAT != 0 && steps.lequi == 1 && r.ispec == 1) count_spectra();
-
-    // 10: store back.
-    ens.EN[ip] = e.ENI;
-    ens.WX[ip] = e.WXI;
-    ens.WY[ip] = e.WYI;
-    ens.WZ[ip] = e.WZI;
-    ens.NV[ip] = e.NVI;
-    ens.XX[ip] = f.xxi;
-    ens.XY[ip] = f.xyi;
-    ens.XZ[ip] = f.xzi;
-    if (traced) trace_start_state("4 - coordonnees finales:");
+    finish_step(ip, traced);
 }
 
 }  // namespace driver
