@@ -85,13 +85,11 @@ int main(int argc, char** argv) {
         }
     }
     for (const auto& o : outs) catalogue = tabgen::merge_catalogue(catalogue, o.line);
+    std::vector<std::pair<std::string, std::string>> outputs;
+    for (const auto& o : outs) outputs.push_back({o.path, o.text});
+    outputs.push_back({dir + "/replam", catalogue});
     std::string err;
-    for (const auto& o : outs)
-        if (!tabgen::write_atomic(o.path, o.text, err)) {
-            std::fprintf(stderr, "tabgen: %s\n", err.c_str());
-            return 1;
-        }
-    if (!tabgen::write_atomic(dir + "/replam", catalogue, err)) {
+    if (!tabgen::write_all_atomic(outputs, err)) {
         std::fprintf(stderr, "tabgen: %s\n", err.c_str());
         return 1;
     }

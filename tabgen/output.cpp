@@ -177,29 +177,50 @@ std::string merge_catalogue(const std::string& catalogue, const std::string& lin
     return out;
 }
 
-bool write_atomic(const std::string& path, const std::string& text, std::string& error) {
-    const std::string tmp = path + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f) {
-            error = "cannot write " + tmp;
-            return false;
-        }
-        f << text;
-        f.flush();
-        if (!f) {
-            error = "cannot write " + tmp;
-            f.close();
-            std::remove(tmp.c_str());
-            return false;
-        }
+namespace {
+
+std::string temp_name(const std::string& path) { return path + ".tmp" + std::to_string(getpid()); }
+
+bool write_temp(const std::string& tmp, const std::string& text, std::string& error) {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    if (!f) {
+        error = "cannot write " + tmp;
+        return false;
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        error = "cannot rename " + tmp + " to " + path;
+    f << text;
+    f.flush();
+    if (!f) {
+        error = "cannot write " + tmp;
+        f.close();
         std::remove(tmp.c_str());
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files, std::string& error) {
+    size_t done = 0;
+    for (; done < files.size(); ++done)
+        if (!write_temp(temp_name(files[done].first), files[done].second, error)) break;
+    if (done < files.size()) {
+        for (size_t i = 0; i < done; ++i) std::remove(temp_name(files[i].first).c_str());
+        return false;
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string tmp = temp_name(files[i].first);
+        if (std::rename(tmp.c_str(), files[i].first.c_str()) != 0) {
+            error = "cannot rename " + tmp + " to " + files[i].first;
+            for (size_t j = i; j < files.size(); ++j) std::remove(temp_name(files[j].first).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool write_atomic(const std::string& path, const std::string& text, std::string& error) {
+    return write_all_atomic({{path, text}}, error);
 }
 
 }  // namespace tabgen

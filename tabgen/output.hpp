@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tabgen/build.hpp"
 #include "tabgen/material.hpp"
@@ -23,5 +25,10 @@ std::string merge_catalogue(const std::string& catalogue, const std::string& lin
 // Writes `text` to `path` through a temporary file in the same directory and a rename, so
 // that the file is either the old one or the whole new one.
 bool write_atomic(const std::string& path, const std::string& text, std::string& error);
+
+// The same for several files: every temporary file is written first, and only when all are
+// complete are they renamed into place; when a file cannot be written the temporary files
+// are removed and no file is replaced.
+bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files, std::string& error);
 
 }  // namespace tabgen
