@@ -18,7 +18,7 @@ for side in zot ref; do
   cp "$src/tests/data/tables/replam" "$src"/tests/data/tables/*-bin "$tmp/$side/"
   # a scenario may bring its own catalogue and table files
   if [ -d "$sc/tables" ]; then cp "$sc"/tables/* "$tmp/$side/"; fi
-  (cd "$sc" && find . -maxdepth 1 -type f ! -name stdin ! -name README -exec cp {} "$tmp/$side/run/" \;)
+  (cd "$sc" && find . -mindepth 1 -maxdepth 1 ! -name stdin ! -name tables -exec cp -R {} "$tmp/$side/run/" \;)
 done
 for side in zot ref; do cp "$src/data/synerr" "$src/data/zotmer" "$src/data/zothlp" "$tmp/$side/run/"; done
 (cd "$tmp/zot/run" && "$zot" < "$sc/stdin" > "$tmp/zot.raw" 2> "$tmp/zot.err"); zs=$?
@@ -33,7 +33,7 @@ if ! cmp -s "$tmp/zot.out" "$tmp/ref.out"; then
   diff "$tmp/zot.out" "$tmp/ref.out" | head -${DIFF_LINES:-30}; fail=1
 fi
 # files left by either side in its run directory
-for f in $( (cd "$tmp/zot/run" && ls; cd "$tmp/ref/run" && ls) | sort -u); do
+for f in $( (cd "$tmp/zot/run" && find . -type f; cd "$tmp/ref/run" && find . -type f) | sort -u); do
   if [ ! -f "$tmp/zot/run/$f" ]; then echo "file $f: written by the reference only"; fail=1
   elif [ ! -f "$tmp/ref/run/$f" ]; then echo "file $f: written by zot only"; fail=1
   elif ! cmp -s "$tmp/zot/run/$f" "$tmp/ref/run/$f"; then

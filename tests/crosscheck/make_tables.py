@@ -91,3 +91,28 @@ write("index_beyond_table", "SHORTV", "SHORT", table(["ACOUST", "SSCATT"], [
 # The same short table under a single particle: the noise file keeps the steps completed.
 write("noise_fatal", "SHORTV", "SHORT", table(["ACOUST", "SSCATT"], [
     (1, 12, [(1, 0.3), (2, 1.0)])], nen=12))
+
+
+def write_many(scen, entries):
+    """entries: (table name, material, file text)."""
+    d = os.path.join("scenarios", scen, "tables")
+    os.makedirs(d, exist_ok=True)
+    cat = []
+    for tname, material, text in entries:
+        with open(os.path.join(d, tname + "-bin"), "w") as fh:
+            fh.write(text)
+        cat.append("%-12s    %-12s    %5s    E    %s\n" % (tname, material, "300.", "1.0000E+17"))
+    with open(os.path.join(d, "replam"), "w") as fh:
+        fh.write("".join(cat))
+
+
+# Table files that the reader must refuse: five valleys; a file cut after group 20; an
+# order list naming lambda 9 of a two-lambda valley; a value that is not a number.
+GOOD = table(["ACOUST", "SSCATT"], [(1, 40, [(1, 0.3), (2, 1.0)])])
+lines = GOOD.split("\n")
+write_many("table_failures", [
+    ("BADNVA", "BADNVA", "5\n" + "\n".join(lines[1:])),
+    ("SHORTT", "SHORTT", "\n".join(lines[:20]) + "\n"),
+    ("BADORD", "BADORD", "\n".join(lines[:12] + ["1 9"] + lines[13:])),
+    ("BADVAL", "BADVAL", "\n".join(lines[:13] + ["0.025x"] + lines[14:])),
+])

@@ -10,6 +10,7 @@ the mathematical functions are the C library's float versions, so that results r
 exactly as a single-precision program's do.
 """
 import ctypes
+import re
 import struct
 import sys
 
@@ -253,6 +254,7 @@ class GroupReader:
     def __init__(self, lines):
         self.lines = lines
         self.i = 0
+        self.n = 0  # number of the group being read
 
     def _next_line(self):
         if self.i >= len(self.lines):
@@ -262,6 +264,7 @@ class GroupReader:
         return ln
 
     def group(self, n, kind):
+        self.n += 1
         vals = []
         if n <= 0:
             self._next_line()
@@ -271,10 +274,11 @@ class GroupReader:
             for t in toks:
                 if len(vals) == n:
                     break
-                vals.append(int(t) if kind == "i" else to_real(t))
+                vals.append(parse_value(t, kind))
         return vals
 
     def chars(self, n):
+        self.n += 1
         out = []
         for _ in range(max(n, 0)):
             ln = self._next_line()
@@ -311,61 +315,108 @@ def reset_model():
     return m
 
 
+class TableFailure(Exception):
+    def __init__(self, code):
+        self.code = code
+
+
 def lila(m, path):
-    try:
-        with open(path, "r", errors="replace") as fh:
-            lines = fh.read().split("\n")
-    except OSError:
+    txt = opnold(path)
+    if txt is None:
         return 1
+    lines = txt.split("\n")
     if lines and lines[-1] == "":
         lines.pop()
     g = GroupReader(lines)
-    m.NVA = g.group(1, "i")[0]
-    nva = m.NVA
+    try:
+        load_groups(m, g)
+    except (EOFError, ValueError):
+        free(" Fichier ", path, " : groupe no", g.n)
+        error(4)
+        return 1
+    except TableFailure:
+        free(" Fichier ", path, " : groupe no", g.n)
+        error(5)
+        return 1
+    if state["debug"] >= 5:
+        free("LILA: materiau no ", 1)
+        free("LILA: NVA lu = ", m.NVA)
+        free("LILA: EPBF lu = ", m.EPBF)
+    return 0
+
+
+def check(cond):
+    if not cond:
+        raise TableFailure(5)
+
+
+def load_groups(m, g):
+    nva = g.group(1, "i")[0]
+    check(1 <= nva <= 4)
+    m.NVA = nva
     vs = g.group(nva, "i")
+    check(all(v <= 40 for v in vs))
     for iv in range(1, nva + 1):
         m.NLAM[iv] = vs[iv - 1]
     vs = g.group(nva, "i")
+    check(all(v <= 15 for v in vs))
     for iv in range(1, nva + 1):
         m.NDOM[iv] = vs[iv - 1]
-    vs = iter(g.group(sum(m.NDOM[1:nva + 1]), "i"))
+    vs = g.group(sum(max(m.NDOM[iv], 0) for iv in range(1, nva + 1)), "i")
+    check(all(v <= 40 for v in vs))
+    vs = iter(vs)
     for iv in range(1, nva + 1):
         for j in range(1, m.NDOM[iv] + 1):
             m.NLDOM[iv][j] = next(vs)
     vs = g.group(nva, "i")
+    check(all(v <= 1500 for v in vs))
     for iv in range(1, nva + 1):
         m.NEN[iv] = vs[iv - 1]
     m.NCOMP = g.group(1, "i")[0]
+    check(m.NCOMP <= 80000)
     m.IDRLT1 = g.group(1, "i")[0]
+    check(m.IDRLT1 <= 5000)
     m.RLCOMP = [F(0)] + g.group(m.NCOMP, "r")
     m.RLTCOMP = [F(0)] + g.group(m.IDRLT1, "r")
-    vs = iter(g.group(sum(m.NLAM[1:nva + 1]), "i"))
+    vs = iter(g.group(sum(max(m.NLAM[iv], 0) for iv in range(1, nva + 1)), "i"))
     for iv in range(1, nva + 1):
         for k in range(1, m.NLAM[iv] + 1):
-            m.IPLAM[iv][k] = next(vs)
+            v = next(vs)
+            check(0 <= v <= m.NCOMP - m.NEN[iv])
+            m.IPLAM[iv][k] = v
     vs = g.group(nva, "i")
     for iv in range(1, nva + 1):
+        check(0 <= vs[iv - 1] <= m.IDRLT1 - m.NEN[iv])
         m.IPTOT[iv] = vs[iv - 1]
-    vs = iter(g.group(sum(m.NEN[1:nva + 1]), "i"))
+    vs = iter(g.group(sum(max(m.NEN[iv], 0) for iv in range(1, nva + 1)), "i"))
     for iv in range(1, nva + 1):
         for ie in range(1, m.NEN[iv] + 1):
-            m.IDOM[iv][ie] = next(vs)
-    tot = sum(m.NLDOM[iv][j] for iv in range(1, nva + 1) for j in range(1, m.NDOM[iv] + 1))
+            v = next(vs)
+            check(1 <= v <= m.NDOM[iv])
+            m.IDOM[iv][ie] = v
+    tot = sum(max(m.NLDOM[iv][j], 0) for iv in range(1, nva + 1) for j in range(1, m.NDOM[iv] + 1))
     vs = iter(g.group(tot, "i"))
     for iv in range(1, nva + 1):
         for j in range(1, m.NDOM[iv] + 1):
             for k in range(1, m.NLDOM[iv][j] + 1):
-                m.IORDL[iv][j][k] = next(vs)
+                v = next(vs)
+                check(1 <= v <= m.NLAM[iv])
+                m.IORDL[iv][j][k] = v
     m.DELTAE = g.group(1, "r")[0]
+    check(m.DELTAE > 0)
     vs = g.group(nva, "r")
     for iv in range(1, nva + 1):
         m.ENMAX[iv] = vs[iv - 1]
-    nl = sum(m.NLAM[1:nva + 1])
+    nl = sum(max(m.NLAM[iv], 0) for iv in range(1, nva + 1))
     for arr, kind in ((m.NOMLAM, "i"), (None, "r"), (m.NVFL, "i"), (m.IPHOL, "i")):
         vs = iter(g.group(nl, kind))
         for iv in range(1, nva + 1):
             for k in range(1, m.NLAM[iv] + 1):
                 v = next(vs)
+                if arr is m.NVFL:
+                    check(1 <= v <= nva)
+                if arr is m.IPHOL:
+                    check(1 <= v <= 4)
                 if arr is not None:
                     arr[iv][k] = v
     m.cbande = g.chars(1)[0]
@@ -401,11 +452,6 @@ def lila(m, path):
                     hw[jv][iv][p] = next(vs)
         g.group(4 * nva * nva, "r")
     m.EPBF = g.group(1, "r")[0]
-    if state["debug"] >= 5:
-        free("LILA: materiau no ", 1)
-        free("LILA: NVA lu = ", m.NVA)
-        free("LILA: EPBF lu = ", m.EPBF)
-    return 0
 
 
 def search(ficrep, nommat, temp, typ, dopmat):
@@ -454,6 +500,85 @@ class Run:
     pass
 
 
+class InputFailure(Exception):
+    pass
+
+
+def opnold(name):
+    """Opens an existing text file (then its lower-case name); reports a failure."""
+    for cand in (name.rstrip(), name.rstrip().lower()):
+        try:
+            with open(cand, "r", errors="replace") as fh:
+                return fh.read()
+        except OSError as exc:
+            err = exc.errno
+    error(-7)
+    line = " I/O STATUS : " + fI(err, 12) + " FICHIER : " + name
+    OUT.line(" " + line.ljust(120)[:78])
+    return None
+
+
+INT_RE = re.compile(r"^[+-]?[0-9]+$")
+REAL_RE = re.compile(r"^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([EeDd][+-]?[0-9]+)?$")
+
+
+def parse_value(tok, kind):
+    if kind == "i":
+        if not INT_RE.match(tok) or not -2**31 <= int(tok) < 2**31:
+            raise ValueError(tok)
+        return int(tok)
+    if not REAL_RE.match(tok):
+        raise ValueError(tok)
+    v = to_real(tok)
+    if not np.isfinite(v):
+        raise ValueError(tok)
+    return v
+
+
+class RecReader:
+    """The records of a material or run data file, read in order."""
+
+    def __init__(self, name):
+        txt = opnold(name)
+        if txt is None:
+            error(2)
+            raise InputFailure
+        self.name = name
+        self.lines = txt.split("\n")
+        if self.lines and self.lines[-1] == "":
+            self.lines.pop()
+        self.i = 0
+
+    def fail(self, rec):
+        free(" Fichier ", self.name, " : enregistrement no", rec)
+        error(3)
+        raise InputFailure
+
+    def _line(self, rec):
+        if self.i >= len(self.lines):
+            self.fail(rec)
+        self.i += 1
+        return self.lines[self.i - 1]
+
+    def free(self, rec, kinds):
+        vals = []
+        while len(vals) < len(kinds):
+            for t in tokens_of(self._line(rec)):
+                if len(vals) == len(kinds):
+                    break
+                try:
+                    vals.append(parse_value(t, kinds[len(vals)]))
+                except ValueError:
+                    self.fail(rec)
+        return vals
+
+    def text(self, rec):
+        return self._line(rec)[:12].ljust(12)
+
+    def skip(self, rec):
+        self._line(rec)
+
+
 def read_free(line, kinds):
     toks = tokens_of(line)
     out = []
@@ -477,45 +602,52 @@ def run_ca(stdin_lines):
     fildon = stdin_lines.pop(0)[:12].ljust(12)
     OUT.line("")
     OUT.line("")
-    with open(filmat.rstrip()) as fh:
-        ml = fh.read().split("\n")
-    state["debug"] = read_free(ml[0], "i")[0]
-    R.ITPORT = read_free(ml[1], "i")[0]
-    m.TEMP = read_free(ml[2], "r")[0]
-    R.nommat = ml[3][:12].ljust(12)
-    R.dopmat = read_free(ml[4], "r")[0]
-    with open(fildon.rstrip()) as fh:
-        rl = fh.read().split("\n")
-    R.npart = read_free(rl[0], "i")[0]
-    R.nvinit = read_free(rl[1], "i")[0]
-    R.STAT = read_free(rl[2], "i")[0]
-    R.eex = read_free(rl[4], "r")[0]
-    R.ex = R.eex * F(1e5)
-    R.exn = R.ex * F(1e-7)
-    R.eey = read_free(rl[5], "r")[0]
-    R.ey = R.eey * F(1e5)
-    R.eyn = R.ey * F(1e-7)
-    R.eez = read_free(rl[6], "r")[0]
-    R.ez = R.eez * F(1e5)
-    R.ezn = R.ez * F(1e-7)
-    R.champ = sqrtf((R.ex * R.ex + R.ey * R.ey) + R.ez * R.ez)
-    R.tcali = read_free(rl[7], "r")[0] * F(1e-12)
-    R.dteq = read_free(rl[8], "r")[0] * F(1e-12)
-    R.ndteq = read_free(rl[9], "i")[0]
-    R.nfrlx = read_free(rl[10], "i")[0]
-    R.tcalm = read_free(rl[11], "r")[0] * F(1e-12)
-    R.ei = R.ef = R.dec = R.dt = F(0)
-    R.ndt = 0
-    if R.STAT == 0:
-        R.ei, R.ef = read_free(rl[13], "rr")
-        R.ei *= F(1e5)
-        R.ef *= F(1e5)
-        R.dec = read_free(rl[14], "r")[0]
-        R.dt, R.ndt = read_free(rl[15], "ri")
-        R.dt *= F(1e-12)
-        read_free(rl[16], "r")
-    R.filspc = rl[18][:12].ljust(12)
-    R.fildes = rl[19][:12].ljust(12)
+    try:
+        rd = RecReader(filmat)
+        state["debug"] = rd.free(1, "i")[0]
+        R.ITPORT = rd.free(2, "i")[0]
+        m.TEMP = rd.free(3, "r")[0]
+        R.nommat = rd.text(4)
+        R.dopmat = rd.free(5, "r")[0]
+        rd = RecReader(fildon)
+        R.npart = rd.free(1, "i")[0]
+        R.nvinit = rd.free(2, "i")[0]
+        R.STAT = rd.free(3, "i")[0]
+        rd.skip(4)
+        R.eex = rd.free(5, "r")[0]
+        R.ex = R.eex * F(1e5)
+        R.exn = R.ex * F(1e-7)
+        R.eey = rd.free(6, "r")[0]
+        R.ey = R.eey * F(1e5)
+        R.eyn = R.ey * F(1e-7)
+        R.eez = rd.free(7, "r")[0]
+        R.ez = R.eez * F(1e5)
+        R.ezn = R.ez * F(1e-7)
+        R.champ = sqrtf((R.ex * R.ex + R.ey * R.ey) + R.ez * R.ez)
+        R.tcali = rd.free(8, "r")[0] * F(1e-12)
+        R.dteq = rd.free(9, "r")[0] * F(1e-12)
+        R.ndteq = rd.free(10, "i")[0]
+        R.nfrlx = rd.free(11, "i")[0]
+        R.tcalm = rd.free(12, "r")[0] * F(1e-12)
+        R.ei = R.ef = R.dec = R.dt = F(0)
+        R.ndt = 0
+        if R.STAT != 0:
+            for k in range(13, 18):
+                rd.skip(k)
+        else:
+            rd.skip(13)
+            R.ei, R.ef = rd.free(14, "rr")
+            R.ei *= F(1e5)
+            R.ef *= F(1e5)
+            R.dec = rd.free(15, "r")[0]
+            R.dt, R.ndt = rd.free(16, "ri")
+            R.dt *= F(1e-12)
+            rd.free(17, "r")
+        rd.skip(18)
+        R.filspc = rd.text(19)
+        R.fildes = rd.text(20)
+    except InputFailure:
+        return
     R.ispec = 0 if R.filspc[0] == "N" else 1
     dbg = state["debug"]
     free("Materiau : ")
