@@ -1648,13 +1648,21 @@ def main():
     OUT.line(" ZOT 3.3 Thu Jan  1 01:00:00   <DATE>")
     OUT.line(" KLIP " + "4.1".ljust(20))
     code = 0
+    files = []  # lines of the command files opened by BIBLI, innermost last
     try:
         while True:
-            OUT.prompt("->")
-            if not stdin_lines:
-                code = 0
-                break
-            cmd = stdin_lines.pop(0)
+            while files and not files[-1]:
+                files.pop()
+            if files:
+                cmd = files[-1].pop(0)
+            else:
+                OUT.prompt("->")
+                if not stdin_lines:
+                    code = 0
+                    break
+                cmd = stdin_lines.pop(0)
+            if cmd.startswith(";"):
+                continue
             state["buf"] = cmd[:80]
             word = tokens_of(cmd.upper())[0] if tokens_of(cmd) else ""
             if word.startswith("EXIT") or word.startswith("Q"):
@@ -1662,6 +1670,13 @@ def main():
                 break
             if word.startswith("DEBUG"):
                 state["debug"] = int(tokens_of(cmd)[1])
+                continue
+            if word.startswith("BIBLI"):
+                with open(tokens_of(cmd)[1]) as fh:
+                    lines = fh.read().split("\n")
+                if lines and lines[-1] == "":
+                    lines.pop()
+                files.append(lines)
                 continue
             if word.startswith("CA"):
                 run_ca(stdin_lines)
