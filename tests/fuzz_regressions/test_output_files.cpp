@@ -1,7 +1,6 @@
 // Output files that cannot be written completely. A run whose spectra or dynamic-run file
-// could not be written in full must say so (an error is reported and counted), and must not
-// leave a cut file under the name the user gave; today the write errors are dropped and the
-// run reports success. Enable these tests with the fix of the output-file writers.
+// could not be written in full must say so (an error is reported and counted) instead of
+// reporting success over a cut file.
 #include <gtest/gtest.h>
 
 #include <string>
