@@ -116,3 +116,50 @@ write_many("table_failures", [
     ("BADORD", "BADORD", "\n".join(lines[:12] + ["1 9"] + lines[13:])),
     ("BADVAL", "BADVAL", "\n".join(lines[:13] + ["0.025x"] + lines[14:])),
 ])
+
+
+def two_valley_table():
+    """Two spherical valleys whose lambdas cover the kinds the shared tables leave out:
+    piezoelectric, non-polar optical, intervalley absorption of both orders, alloy,
+    surface, recombination, ionisation, and impurity/acoustic events that change valley."""
+    v1 = [("PIEZOE", 1, 1), ("ONP  E", 1, 1), ("ONP  A", 1, 1), ("IV1X A", 2, 1), ("IV1X E", 2, 1),
+          ("IV0X A", 2, 2), ("ALLOYS", 2, 1), ("SURFAC", 1, 1), ("RECOMB", 1, 1), ("IONIZE", 1, 1),
+          ("SSCATT", 1, 1)]
+    v2 = [("IV0X E", 1, 2), ("IMPION", 2, 1), ("ACOUST", 1, 1), ("IV1X E", 1, 1), ("SSCATT", 2, 1)]
+    nen = 40
+    cols = []
+    for lst in (v1, v2):
+        n = len(lst)
+        for k in range(1, n + 1):
+            cols.append([round(k / n, 6) if k < n else 1.0] * nen)
+    nl1, nl2 = len(v1), len(v2)
+    g = ["2", "%d %d" % (nl1, nl2), "1 1", "%d %d" % (nl1, nl2), "%d %d" % (nen, nen),
+         str(len(cols) * nen), str(2 * nen),
+         " ".join(repr(v) for c in cols for v in c),
+         " ".join(["-1.0E-13"] * nen + ["-2.0E-13"] * nen),
+         " ".join(str(nen * k) for k in range(len(cols))),
+         "0 %d" % nen,
+         " ".join(["1"] * (2 * nen)),
+         " ".join(str(k) for k in range(1, nl1 + 1)) + " " + " ".join(str(k) for k in range(1, nl2 + 1)),
+         "0.025", "1.0 1.0",
+         " ".join(str(pack(n)) for n, _, _ in v1 + v2),
+         " ".join("%d.5" % k for k in range(1, nl1 + nl2 + 1)),
+         " ".join(str(f) for _, f, _ in v1 + v2),
+         " ".join(str(p) for _, _, p in v1 + v2),
+         "N", "1", "0.3", "0.067 0.2", "0.067 0.2", "0.067 0.2", "0.0 0.1", "0.0", "7 8", "0 0",
+         "0.5 0.3", "G", "L", "1", "2", "300.0", "12.9", "1.5", "2.5 3.5", "0.035", "0.05",
+         "11 12 21 22"]
+    # HWIV(jv, iv, p), jv fastest, then iv, then p
+    hw0 = {(1, 2, 2): -0.07, (2, 1, 2): 0.17}
+    hw1 = {(2, 1, 1): 0.12, (1, 2, 1): 0.02}
+    order = [(jv, iv, p) for p in range(1, 5) for iv in (1, 2) for jv in (1, 2)]
+    g.append(" ".join(repr(hw0.get(t, 0.0)) for t in order))
+    g.append(" ".join(["1.0"] * 16))
+    g.append("111 112 121 122")
+    g.append(" ".join(repr(hw1.get(t, 0.0)) for t in order))
+    g.append(" ".join(["-1.0"] * 16))
+    g.append("10.92")
+    return "\n".join(g) + "\n"
+
+
+write("all_kinds", "ALLKND", "ALLKINDS", two_valley_table())

@@ -30,3 +30,9 @@ if(zot_xcheck_python)
 else()
   message(STATUS "crosscheck: no Python with numpy found, crosscheck tests not registered")
 endif()
+
+# The reference's own layouts, generator and name unpacking, checked on hand-worked values.
+if(zot_xcheck_python)
+  add_test(NAME crosscheck.reference_self_test
+    COMMAND ${zot_xcheck_python} ${CMAKE_CURRENT_LIST_DIR}/test_zot_ref.py)
+endif()
