@@ -1,6 +1,7 @@
 #include "tabgen/build.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -30,8 +31,10 @@ char digit(int d) { return static_cast<char>('0' + d); }
 
 // Number of energy points of each valley: the tables of every valley reach the same total
 // energy etop, so a carrier changing valley always lands inside the new valley's table.
-int points_of(const Material& m, const Valley& v) {
-    return static_cast<int>(std::floor((m.etop - v.energy) / m.deltae + 1e-9));
+// Computed in double and bounded before any conversion: absurd inputs give a count above
+// the capacity, not an overflow.
+double points_of(const Material& m, const Valley& v) {
+    return std::floor((m.etop - v.energy) / m.deltae + 1e-9);
 }
 
 struct Ordered {
@@ -222,12 +225,14 @@ bool fill_grid(const Material& m, Generated& g, std::string& error) {
     const int nva = static_cast<int>(m.valleys.size());
     long ncomp = 0, ntot = 0;
     for (int i = 0; i < nva; ++i) {
-        const int n = points_of(m, m.valleys[i]);
-        if (n > tables::kEnergies) {
-            error = "deltae/etop: valley " + m.valleys[i].name + " needs " + std::to_string(n) +
-                    " energy points, more than 1500";
+        const double points = points_of(m, m.valleys[i]);
+        if (!(points <= tables::kEnergies)) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%.0f", points);
+            error = "deltae/etop: valley " + m.valleys[i].name + " needs " + buf + " energy points, more than 1500";
             return false;
         }
+        const int n = static_cast<int>(points);
         g.t.NEN[i + 1] = n;
         g.t.ENMAX[i + 1] = static_cast<float>(n * m.deltae);
         ncomp += static_cast<long>(n) * static_cast<long>(g.lambdas[i].size());
@@ -289,7 +294,7 @@ void fill_band(const Material& m, Generated& g) {
         }
 }
 
-void fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot) {
+bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot, std::string& error) {
     const int iv = i + 1;
     const int n = g.t.NEN[iv];
     const auto& ls = g.lambdas[i];
@@ -302,6 +307,12 @@ void fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot) 
         for (int ie = 1; ie <= n; ++ie) {
             rate[k][ie - 1] = tabulated_rate(m, i, ls[k], ie, g.t.ENMAX[ls[k].to + 1]);
             total[ie - 1] += rate[k][ie - 1];
+            if (!std::isfinite(rate[k][ie - 1]) || rate[k][ie - 1] > 1e20) {
+                const std::string nm = ls[k].name.substr(0, ls[k].name.find_last_not_of(' ') + 1);
+                error = "valley " + m.valleys[i].name + ": rate of " + nm + " beyond 1e20 /s at index " +
+                        std::to_string(ie) + " (check the parameters of this mechanism)";
+                return false;
+            }
         }
     // With one total for the valley every energy is bounded by the same total, and the
     // domains only shorten the order lists: equal widths, each listing what is active in it.
@@ -359,6 +370,7 @@ void fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot) 
     }
     ncomp += nl * n;
     ntot += n;
+    return true;
 }
 
 }  // namespace
@@ -373,7 +385,8 @@ std::unique_ptr<Generated> build_tables(const Material& m, std::string& error) {
     g->total.resize(nva);
     g->gamma.resize(nva);
     int ncomp = 0, ntot = 0;
-    for (int i = 0; i < nva; ++i) fill_valley(m, *g, i, ncomp, ntot);
+    for (int i = 0; i < nva; ++i)
+        if (!fill_valley(m, *g, i, ncomp, ntot, error)) return nullptr;
     g->c.NCOMP = ncomp;
     g->c.IDRLT1 = ntot;
     // The working copies hold what the simulator will hold after loading.

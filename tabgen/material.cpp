@@ -234,9 +234,10 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             m.carrier = t[1] == "electrons" ? 'E' : 'T';
         } else if (key == "temperature") {
             if (!one_real(cx, t, m.temperature, 0, true)) return false;
-            if (m.temperature > 99999) return cx.fail(key, "too large for the catalogue");
+            if (m.temperature < 1 || m.temperature > 9999) return cx.fail(key, "must lie between 1 and 9999 K");
         } else if (key == "doping") {
             if (!one_real(cx, t, m.doping, 0, false)) return false;
+            if (m.doping > 1e22) return cx.fail(key, "must not exceed 1e22 cm-3");
         } else if (key == "deltae") {
             if (!one_real(cx, t, m.deltae, 0, true)) return false;
         } else if (key == "etop") {
