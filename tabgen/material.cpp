@@ -14,12 +14,12 @@ struct Ctx {
     int line = 0;
     std::string& error;
     bool fail(const std::string& field, const std::string& what) {
-        error = "line " + std::to_string(line) + ": " + printable(field) + ": " + printable(what);
+        error = "line " + std::to_string(line) + ": " + printable(field.substr(0, 60)) + ": " + printable(what);
         return false;
     }
     // Text taken from the description, shortened and with unprintable bytes shown as '?'.
     static std::string printable(const std::string& s) {
-        std::string out = s.substr(0, 60);
+        std::string out = s;
         for (char& c : out)
             if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = '?';
         return out;
