@@ -288,3 +288,27 @@ TEST(Domains, PerDomainTotalsStillBoundTheRates) {
     EXPECT_GT(g->t.NDOM[1], 1);
     EXPECT_LT(g->gamma[0].front(), g->gamma[0].back());
 }
+
+// Impact ionisation follows the Keldysh law from a threshold counted from the lowest valley:
+// a valley 0.29 eV higher starts ionising 0.29 eV of kinetic energy earlier.
+TEST(ShippedTables, IonisationThresholdPerValley) {
+    Built b = build("gaas.mat");
+    ASSERT_TRUE(b.g);
+    for (int v : {0, 1}) {
+        const double eth = 1.7 - b.m.valleys[v].energy;
+        const auto& ls = b.g->lambdas[v];
+        int k = 0;
+        while (ls[k].kind != tabgen::Kind::ION) ++k;
+        EXPECT_NEAR(tabgen::lambda_rate(b.m, v, ls[k], 2 * eth), 1e12, 1.0);
+        EXPECT_EQ(tabgen::lambda_rate(b.m, v, ls[k], eth - 0.01), 0.0);
+        const auto& col = b.g->rates[v][k];
+        const double de = b.m.deltae;
+        for (int ie = 1; ie <= static_cast<int>(col.size()); ++ie) {
+            if ((ie - 1) * de < eth - 1e-12) {
+                EXPECT_EQ(col[ie - 1], 0.0) << ie;
+            } else if ((ie - 1) * de > eth + 1e-9) {
+                EXPECT_GT(col[ie - 1], 0.0) << ie;
+            }
+        }
+    }
+}
