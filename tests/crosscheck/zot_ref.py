@@ -455,11 +455,10 @@ def load_groups(m, g):
 
 
 def search(ficrep, nommat, temp, typ, dopmat):
-    try:
-        with open(ficrep, "r", errors="replace") as fh:
-            lines = fh.read().split("\n")
-    except OSError:
+    txt = opnold(ficrep)
+    if txt is None:
         return None
+    lines = txt.split("\n")
     if lines and lines[-1] == "":
         lines.pop()
     nomusr2 = nommat + " "
@@ -579,15 +578,6 @@ class RecReader:
         self._line(rec)
 
 
-def read_free(line, kinds):
-    toks = tokens_of(line)
-    out = []
-    for k in kinds:
-        t = toks.pop(0)
-        out.append(int(t) if k == "i" else to_real(t))
-    return out
-
-
 def run_ca(stdin_lines):
     R = Run()
     m = reset_model()
@@ -673,7 +663,7 @@ def run_ca(stdin_lines):
     if dbg >= 5:
         free(" FICREP = ", ficrep)
         free(" NOMMAT = ", R.nommat)
-    nfidat = search(ficrep.rstrip(), R.nommat, m.TEMP, "E" if R.ITPORT == 1 else "T", R.dopmat)
+    nfidat = search(ficrep, R.nommat, m.TEMP, "E" if R.ITPORT == 1 else "T", R.dopmat)
     if nfidat is None:
         return
     if dbg >= 5:
@@ -1641,6 +1631,10 @@ def write_spectra(R):
         fh.close()
 
 
+class EchoList(list):
+    echo = False
+
+
 def main():
     stdin_lines = sys.stdin.read().split("\n")
     if stdin_lines and stdin_lines[-1] == "":
@@ -1655,6 +1649,8 @@ def main():
                 files.pop()
             if files:
                 cmd = files[-1].pop(0)
+                if files[-1].echo:
+                    OUT.line(" " + cmd[:80].ljust(78)[:78])
             else:
                 OUT.prompt("->")
                 if not stdin_lines:
@@ -1672,10 +1668,12 @@ def main():
                 state["debug"] = int(tokens_of(cmd)[1])
                 continue
             if word.startswith("BIBLI"):
-                with open(tokens_of(cmd)[1]) as fh:
-                    lines = fh.read().split("\n")
+                args = tokens_of(cmd)
+                with open(args[1]) as fh:
+                    lines = EchoList(fh.read().split("\n"))
                 if lines and lines[-1] == "":
                     lines.pop()
+                lines.echo = len(args) > 2 and args[2].upper().startswith("LIST")
                 files.append(lines)
                 continue
             if word.startswith("CA"):
