@@ -63,7 +63,7 @@ const char* kMaterial = "3\n1 electrons\n300.\nGAAS\n1.0E17\n";
 
 std::string run_file(const std::string& stat, const std::string& middle) {
     return "100\n2, 9\n" + stat + "\ncomment\n1.0\n2.0\n2.0\n0.5\n0.01\n20\n5\n30.\n" + middle +
-           "anything\nspec.dat\ndyn.dat\n";
+           "anything\nsptr.dat\ndyn.dat\n";
 }
 const std::string kStationaryMiddle = "\n\nnot a number\nx y\n,\n";
 const std::string kDynamicMiddle = "skipped\n2.0 4.0\n0.25\n0.002 7\n1.5\n";
@@ -98,7 +98,7 @@ TEST_F(InputStage, DataFilesAreReadWithTheirConversions) {
     EXPECT_EQ(r.ndteq, 20);
     EXPECT_EQ(r.nfrlx, 5);
     EXPECT_EQ(r.tcalm, 30.0f * 1e-12f);
-    EXPECT_EQ(r.filspc.str(), "spec.dat    ");
+    EXPECT_EQ(r.filspc.str(), "sptr.dat    ");
     EXPECT_EQ(r.fildes.str(), "dyn.dat     ");
     EXPECT_EQ(r.ispec, 1);
     EXPECT_EQ(r.ei, 0.0f);  // stationary: the dynamic records are not interpreted
@@ -117,7 +117,7 @@ TEST_F(InputStage, DynamicRunReadsRecords14To17) {
     EXPECT_EQ(r.dt, 0.002f * 1e-12f);
     EXPECT_EQ(r.ndt, 7);
     EXPECT_EQ(r.trajet, 1.5f);
-    EXPECT_EQ(r.filspc.str(), "spec.dat    ");
+    EXPECT_EQ(r.filspc.str(), "sptr.dat    ");
 }
 
 TEST_F(InputStage, SpectraWantedUnlessNameStartsWithUpperCaseN) {
@@ -125,7 +125,7 @@ TEST_F(InputStage, SpectraWantedUnlessNameStartsWithUpperCaseN) {
     const int expected[] = {0, 0, 1, 1};
     for (int i = 0; i < 4; ++i) {
         std::string text = run_file("1", kStationaryMiddle);
-        text.replace(text.find("spec.dat"), 8, names[i]);
+        text.replace(text.find("sptr.dat"), 8, names[i]);
         write("run", text);
         set_names("mat", "run");
         ASSERT_EQ(driver::read_run_file(), 0);

@@ -143,14 +143,14 @@ TEST_F(Files, SpectraFileWithTwoAndFourValleys) {
 
 TEST_F(Files, FileThatCannotBeOpenedIsReportedAndTheRunGoesOn) {
     klip::cisyn.NERR = 0;
-    driver::run.filspc.set("nodir/spec");
+    driver::run.filspc.set("nodir/sptr");
     driver::write_spectra_file();
     const auto v = lines_of(output());
     ASSERT_FALSE(v.empty());
     const std::string status = v.back();
     EXPECT_EQ(status.substr(0, 15), "  I/O STATUS : ");
     EXPECT_EQ(status.substr(15, 12), "           2");
-    EXPECT_EQ(status.substr(27, 23), " FICHIER : nodir/spec  ");
+    EXPECT_EQ(status.substr(27, 23), " FICHIER : nodir/sptr  ");
     EXPECT_EQ(status.size(), 79u);
     EXPECT_EQ(klip::cisyn.NERR, 1);
     EXPECT_FALSE(fs::exists("nodir"));
