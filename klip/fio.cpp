@@ -78,12 +78,20 @@ bool read_stdin_line(std::string& line) {
     return false;
 }
 
+// A line longer than this is not a line of text (a device, a binary file): the read fails
+// instead of growing without end.
+constexpr size_t kMaxLineBytes = size_t{16} << 20;
+
 bool read_file_line(std::FILE* f, std::string& line) {
-    int ch = std::fgetc(f);
+    int ch = getc_unlocked(f);
     if (ch == EOF) return false;
     while (ch != EOF && ch != '\n') {
+        if (line.size() >= kMaxLineBytes) {
+            line.clear();
+            return false;
+        }
         line.push_back(static_cast<char>(ch));
-        ch = std::fgetc(f);
+        ch = getc_unlocked(f);
     }
     return true;
 }
