@@ -60,30 +60,27 @@ int iclef(std::string_view TABLE, int NTAB, int LKEY, int IEXACT) {
 
 void dial(int UNIT, std::string_view TEXT) { fio::write_prompt(UNIT, TEXT); }
 
-void list(int32_t& IND) {
-    int k = iclef(kListTable, 2, 5, 0);
+namespace {
+
+// A two-word option: the first word gives 1, the second 0; anything else sets `code` and
+// the default.
+void option(std::string_view table, int lkey, int32_t code, int32_t fallback, int32_t& IND) {
+    int k = iclef(table, 2, lkey, 0);
     if (indic.INDERR != 0) k = 0;
     if (k == 1) {
         IND = 1;
     } else if (k == 2) {
         IND = 0;
     } else {
-        indic.INDERR = -8;
-        IND = 1;
+        indic.INDERR = code;
+        IND = fallback;
     }
 }
 
-void onoff(int32_t& IND) {
-    int k = iclef(kOnOffTable, 2, 3, 0);
-    if (indic.INDERR != 0) k = 0;
-    if (k == 1) {
-        IND = 1;
-    } else if (k == 2) {
-        IND = 0;
-    } else {
-        indic.INDERR = -5;
-        IND = 0;
-    }
-}
+}  // namespace
+
+void list(int32_t& IND) { option(kListTable, 5, -8, 1, IND); }
+
+void onoff(int32_t& IND) { option(kOnOffTable, 3, -5, 0, IND); }
 
 }  // namespace klip
