@@ -57,6 +57,7 @@ for t in "${targets[@]}"; do
   # Absolute paths: the targets work in a directory of their own.
   corpus=$src/$build/corpus/$t; art=$src/$build/artifacts/$t; logs=$src/$build/logs/$t
   mkdir -p "$corpus" "$art" "$logs"
+  rm -f "$logs"/run*.log
   seeds=(); [ -d fuzz/corpus/$t ] && seeds=("$src/fuzz/corpus/$t")
   dict=(); [ -f fuzz/dict/$t.dict ] && dict=(-dict="$src/fuzz/dict/$t.dict")
   execs=0; crashes=0; hangs=0; ooms=0; round=0
@@ -79,6 +80,7 @@ for t in "${targets[@]}"; do
       echo "== $t: finding in $log"; grep -E 'ERROR|SUMMARY|Test unit written' "$log" | head -5
     fi
     left=$((seconds - ($(date +%s) - start)))
+    rm -rf "$work"/zotfuzz-*
   done
   cov=$(grep -o 'cov: [0-9]*' "$logs/run$round.log" | tail -1 | grep -o '[0-9]*')
   summary+=("$(printf '%-16s %10d executions  %d crashes  %d hangs  %d out-of-memory  cov %s  corpus %d' \

@@ -1,8 +1,7 @@
 // A file without line ends that never finishes (a device such as /dev/zero or a pipe that
-// keeps writing), named as a command file with BIBLI or as a data file at CA: the line
-// reader keeps every character of the line it is reading, so zot neither ends nor stops
-// growing. Found by hand while reviewing the fuzz targets. Enable with the fix: a line longer
-// than the text layer accepts must end the read as a read error.
+// keeps writing), named as a command file with BIBLI or as a data file at CA: a line longer
+// than the text layer accepts ends the read as a read error, instead of zot neither ending
+// nor ceasing to grow. The end-to-end cases hang_*_endless_line show the whole program.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
