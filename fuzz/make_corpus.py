@@ -35,7 +35,7 @@ MATERIAL = "0\n1\n300.\nGAAS\n1.0E17\n"
 STAT_RUN = ("100\n1\n1\nchamp\n1.0\n0.0\n0.0\n0.1\n0.1\n2\n1\n10.\n"
             "dyn\n0 0\n0\n0 0\n0\ntexte\nN\ndyn\n")
 DYN_RUN = ("10\n2\n0\nchamp\n1.0,2.0,2.0\n0.0\n0.0\n0.1\n0.1\n2\n1\n10.\n"
-           "dyn\n1.0 5.0\n0.1\n0.01 3\n1.0\ntexte\nspec\ndynf\n")
+           "dyn\n1.0 5.0\n0.1\n0.01 3\n1.0\ntexte\nsptr\ndynf\n")
 CATALOGUE = (catalogue_line("XXXX01", "GAASP", "300.", "E", "1.0000E+17")
              + catalogue_line("GAAS01", "GAAS", "300.", "E", "1.0000E+17")
              + catalogue_line("GAAS02", "GAAS", "300", "T", "10000000000"))
