@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         driver::command_loop();
     });
     // The command loop never returns: it ends through the program's orderly end.
-    if (code < 0) __builtin_trap();
+    if (code == -1) __builtin_trap();
     fuzz::finish();
     return 0;
 }

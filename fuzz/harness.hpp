@@ -16,6 +16,8 @@ namespace fuzz {
 struct ProgramEnd {
     int code;
 };
+// End code given when a session has read more command lines than its budget.
+constexpr int kLineBudget = -2;
 
 // The working directory of this process: <tmp>/zotfuzz-XXXXXX/run, created once and made
 // the current directory. Catalogue and table files go one level up ("../").
@@ -41,8 +43,8 @@ void reset(std::string stdin_text);
 // Drop the captured output (keeps memory bounded) and close every unit.
 void finish();
 
-// Run `fn`, treating an orderly end of the program as a normal outcome. Returns the end
-// code, or -1 when fn returned.
+// Run `fn`, treating an orderly end of the program (or the end of a session's line budget)
+// as a normal outcome. Returns the end code, kLineBudget, or -1 when fn returned.
 template <typename Fn>
 int guarded(Fn&& fn) {
     try {
