@@ -162,12 +162,32 @@ void write_dynamic_header() {
     close_output(lu, run.fildes.view());
 }
 
+// The spectra file is written under a temporary name beside it and renamed over it once
+// complete, so that a run stopped during the write never leaves a cut file under the
+// spectra name (which then stays empty, as it is emptied when opened). Only a regular file
+// is replaced this way; a device or a file the temporary name cannot be made for is written
+// directly.
 void write_spectra_file() {
     const int lu = setup.luspc;
-    const int status = fio::open_new(lu, run.filspc.trimmed());
+    const std::string name(run.filspc.trimmed());
+    int status = fio::open_new(lu, name);
     if (status != 0) {
         report_open_failure(status, run.filspc.view());
         return;
+    }
+    std::error_code ec;
+    std::string part;
+    if (std::filesystem::is_regular_file(name, ec)) {
+        fio::close(lu);
+        part = name + ".part";
+        if (fio::open_new(lu, part) != 0) {
+            part.clear();
+            status = fio::open_new(lu, name);
+            if (status != 0) {
+                report_open_failure(status, run.filspc.view());
+                return;
+            }
+        }
     }
     int nva = tables::tablam.NVA;
     if (nva < 1) nva = 1;
@@ -178,7 +198,18 @@ void write_spectra_file() {
     const int npiv = 2 * nva + 3;
     const std::string layout = "(1X," + std::to_string(npiv) + "(1PE12.5,1X))";
     for (int i = 0; i < kSpectrumBins; ++i) write_data_line(lu, nva, layout, i);
-    close_output(lu, run.filspc.view());
+    if (part.empty()) {
+        close_output(lu, run.filspc.view());
+        return;
+    }
+    status = fio::close_checked(lu);
+    if (status == 0) {
+        std::filesystem::rename(part, name, ec);
+        if (!ec) return;
+        status = ec.value();
+    }
+    report_file_failure(kWriteFailed, status, run.filspc.view());
+    std::filesystem::remove(part, ec);
 }
 
 }  // namespace driver

@@ -118,6 +118,23 @@ TEST_F(Files, SpectraFileWithOneValley) {
     EXPECT_EQ(v[252], "  0.00000E+00  0.00000E+00  0.00000E+00  2.50500E+00  0.00000E+00 ");
 }
 
+TEST_F(Files, SpectraFileIsReplacedOnlyWhenComplete) {
+    table(1);
+    {
+        std::ofstream old("spectres");
+        for (int i = 0; i < 900; ++i) old << "an older and longer spectra file\n";
+    }
+    EXPECT_EQ(spectra_file(1).size(), 503u);
+    EXPECT_FALSE(fs::exists("spectres.part"));  // written beside it, then renamed over it
+
+    // Where the temporary name cannot be made, the file is written in place.
+    fs::remove("spectres");
+    fs::create_directory("spectres.part");
+    EXPECT_EQ(spectra_file(1).size(), 503u);
+    EXPECT_TRUE(fs::is_directory("spectres.part"));
+    EXPECT_EQ(klip::cisyn.NERR, 0);
+}
+
 TEST_F(Files, SpectraFileWithTwoAndFourValleys) {
     table(2);
     auto v = spectra_file(2);
