@@ -11,6 +11,7 @@
 
 #include "driver/input.hpp"
 #include "driver/records.hpp"
+#include "tests/driver/driver_env.hpp"
 #include "driver/run.hpp"
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"
@@ -27,20 +28,8 @@ class InputStage : public ::testing::Test {
 protected:
     void SetUp() override {
         old_ = fs::current_path();
-        dir_ = fs::temp_directory_path() / ("zot_input_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-        klip::comlu[1] = 6;
-        klip::comlu[2] = 5;
-        klip::comlu[3] = 5;
-        klip::comlu[4] = 12;
-        klip::comlu[31] = 6;
-        klip::ierrfd(ZOT_SOURCE_DIR "/data/synerr", ZOT_SOURCE_DIR "/data/zotmer");
-        klip::debug.level = 0;
-        driver::run = driver::Run{};
-        driver::setup = driver::Setup{};
+        dir_ = drivertest::enter_test_dir("zot_input_");
+        drivertest::reset_program();
         fio::capture_begin();
     }
     void TearDown() override {

@@ -1,0 +1,41 @@
+// The surroundings every driver test starts from: a fresh temporary working directory, the
+// units and message files of a started program, and cleared run parameters.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "driver/run.hpp"
+#include "klip/klip.hpp"
+#include "klip/records.hpp"
+
+namespace drivertest {
+
+// Makes and enters a directory named after the running test; returns it.
+inline std::filesystem::path enter_test_dir(const std::string& prefix) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() /
+                         (prefix + std::to_string(::getpid()) + "_" +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    return dir;
+}
+
+inline void reset_program() {
+    klip::comlu[1] = 6;
+    klip::comlu[2] = 5;
+    klip::comlu[3] = 5;
+    klip::comlu[4] = 12;
+    klip::comlu[31] = 6;
+    klip::ierrfd(ZOT_SOURCE_DIR "/data/synerr", ZOT_SOURCE_DIR "/data/zotmer");
+    klip::debug.level = 0;
+    driver::run = driver::Run{};
+    driver::setup = driver::Setup{};
+}
+
+}  // namespace drivertest
