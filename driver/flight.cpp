@@ -146,7 +146,7 @@ inline int32_t energy_index(float en, int32_t iv) {
     const float q = en / t.DELTAE + 1.0f;
     int32_t nen = t.NEN[iv];
     if (nen > tables::kEnergies) nen = tables::kEnergies;
-    if (q >= 1.0f && q < static_cast<float>(nen) + 1.0f) return static_cast<int32_t>(q);
+    if (q >= 1.0f && q < static_cast<float>(nen) + 1.0f) return scatter::energy_index_of(en, q);
     int32_t shown = 0;
     if (q > -2.0e9f && q < 2.0e9f) shown = static_cast<int32_t>(q);
     else shown = q > 0.0f ? INT32_MAX : INT32_MIN;
@@ -355,6 +355,7 @@ void flight_setup() {
     const Run& r = run;
     Flight& f = flight;
     if (r.npart == 1) open_noise_file();
+    scatter::prepare_selection();
     const float q3 = dtafix.QS6M * 3.0f;
     f.qexs2m = q3 * r.ex;
     f.qeys2m = q3 * r.ey;

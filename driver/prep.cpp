@@ -11,6 +11,7 @@
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"
 #include "klip/records.hpp"
+#include "scatter/scatter.hpp"
 #include "tables/model.hpp"
 
 namespace driver {
@@ -85,6 +86,7 @@ int32_t kind_of(std::string_view name) {
 }  // namespace
 
 void reset_model() {
+    scatter::forget_selection();
     tablam.NVA = 0;
     tablam.DELTAE = 0.0f;
     bande.ENEXTR = 0.0f;
@@ -99,6 +101,7 @@ void reset_model() {
 }
 
 void copy_rates() {
+    scatter::forget_selection();
     const int32_t ncomp = std::clamp(compac.NCOMP, 0, kRates);
     const int32_t ntot = std::clamp(compac.IDRLT1, 0, kTotals);
     for (int32_t n = 1; n <= ncomp; ++n) tablam.RLAM[n] = compac.RLCOMP[n];

@@ -3,6 +3,9 @@
 // allocation, no formatting outside the cold trace and diagnostic functions.
 #include <cmath>
 #include <cstdint>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "driver/records.hpp"
 #include "klip/records.hpp"
@@ -25,6 +28,35 @@ enum Kind : int32_t {
     kSurface, kRecombination, kIonisation, kSelf
 };
 
+// The lambda at position k of the order list, number lam, ends the flight.
+inline void chosen(int32_t nvf, int32_t k, int32_t lam) {
+    auto& t = tables::tablam;
+    work.nk01 = k;
+    work.ilamb = lam;
+    driver::INTERION = t.ITYPL[nvf][lam];
+    const int32_t dbg = klip::debug.level;
+    if (dbg >= 10 && dbg <= 99) detail::trace_selection();
+    t.NBLAM[nvf][lam] += 1;
+}
+
+// Place in a selection row of the first value at least r (-1 when there is none; the
+// padding is NaN and never chosen).
+inline int32_t first_at_least(const float* row, float r) {
+    const int32_t n = detail::selection.stride;
+#if defined(__SSE2__)
+    const __m128 rr = _mm_set1_ps(r);
+    for (int32_t j = 0; j < n; j += 4) {
+        const int mask = _mm_movemask_ps(_mm_cmpge_ps(_mm_loadu_ps(row + j), rr));
+        if (mask != 0) return j + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#else
+    for (int32_t j = 0; j < n; ++j) {
+        if (row[j] >= r) return j;
+    }
+#endif
+    return -1;
+}
+
 // Energy index of ENF, domain, one draw on ISEED(9) and the scan of the domain's order list.
 // Sets INTERION and counts the event in NBLAM.
 inline void select_mechanism() {
@@ -39,7 +71,7 @@ inline void select_mechanism() {
     if (!(q >= 1.0f) || !(q < static_cast<float>(nen) + 1.0f)) {
         energy_index_fault(e.IP, nvf, e.ENF, detail::trunc_index(q), t.NEN[nvf]);
     }
-    const int32_t ie01 = static_cast<int32_t>(q);
+    const int32_t ie01 = energy_index_of(e.ENF, q);
     work.ie01 = ie01;
     const int32_t nd01 = t.IDOM[nvf][ie01];
     work.nd01 = nd01;
@@ -49,6 +81,13 @@ inline void select_mechanism() {
     driver::etir.NDRAW[9] += 1;
     work.r09 = r09;
 
+    if (detail::selection.ready && detail::selection.row_ok[nvf][ie01]) {
+        const int32_t j = first_at_least(detail::selection_row(nvf, ie01), r09);
+        if (j >= 0) {
+            chosen(nvf, detail::selection.pos[nvf][nd01][j], detail::selection.lam[nvf][nd01][j]);
+            return;
+        }
+    }
     const auto& order = t.IORDL[nvf][nd01];
     const auto& iplam = t.IPLAM[nvf];
     for (int32_t k = 1; k <= tables::kLambdas; ++k) {
@@ -56,12 +95,7 @@ inline void select_mechanism() {
         // A position holding no lambda number is skipped.
         if (static_cast<uint32_t>(lam - 1) >= static_cast<uint32_t>(tables::kLambdas)) continue;
         if (t.RLAM[iplam[lam] + ie01] >= r09) {
-            work.nk01 = k;
-            work.ilamb = lam;
-            driver::INTERION = t.ITYPL[nvf][lam];
-            const int32_t dbg = klip::debug.level;
-            if (dbg >= 10 && dbg <= 99) detail::trace_selection();
-            t.NBLAM[nvf][lam] += 1;
+            chosen(nvf, k, lam);
             return;
         }
     }

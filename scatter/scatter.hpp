@@ -21,6 +21,30 @@ inline void alea(int32_t& seed, float& r) {
 // Inconsistent tables write their diagnostic on the output unit and end the program.
 void inter();
 
+// Build the selection rows from the tables at the start of a run, so that inter reads one
+// row per event; forget them when the tables change. Without them inter follows the order
+// list itself (same choice, slower).
+void prepare_selection();
+void forget_selection();
+
+// The energy index of an energy en whose exact index value q = en / DELTAE + 1 has been
+// checked to lie within the table: while the division is still running, the product by
+// 1 / DELTAE already gives the index, and the exact value, compared afterwards, wins where
+// the two differ (at most one rounding near a whole number). Same result, shorter wait.
+struct IndexGuess {
+    bool ready = false;
+    float inv_deltae = 0.0f;
+};
+inline IndexGuess index_guess;
+[[gnu::noinline]] int32_t exact_energy_index(float q);
+
+inline int32_t energy_index_of(float en, float q) {
+    if (!index_guess.ready) return static_cast<int32_t>(q);
+    const int32_t guess = static_cast<int32_t>(en * index_guess.inv_deltae + 1.0f);
+    if (guess != static_cast<int32_t>(q)) [[unlikely]] return exact_energy_index(q);
+    return guess;
+}
+
 // Run-wide working values of inter that carry information between calls.
 struct InterState {
     float popsi = 0.0f;  // absorption events rejected because the final energy left the tables

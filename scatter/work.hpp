@@ -2,7 +2,10 @@
 // diagnostics). Internal to the scattering engine and its tests.
 #pragma once
 
+#include <array>
 #include <cstdint>
+
+#include "tables/model.hpp"
 
 namespace scatter::detail {
 
@@ -43,5 +46,34 @@ void write_energy_index_fault(int32_t ip, int32_t iv, float energy, int32_t inde
 // Truncation toward zero of a float index value that may be out of the int range or NaN
 // (NaN gives 0, out-of-range values the nearest int limit).
 int32_t trunc_index(float q);
+
+}  // namespace scatter::detail
+
+namespace scatter::detail {
+
+// The mechanism-selection rows: for every valley and energy index, the RLAM values of the
+// lambdas in the order list of the energy's domain, side by side, so that the selection reads
+// one row instead of following IDOM, IORDL and IPLAM to scattered RLAM entries. Built from the
+// tables at the start of a run (prepare_selection); the scan over them gives the same lambda
+// as the scan over the order list.
+struct Selection {
+    static constexpr int32_t kWidth = tables::kLambdas;  // capacity of a row
+    bool ready = false;
+    int32_t stride = 0;       // row length in use: the longest list, rounded up to 4
+    // Per valley and domain: the number of listed lambdas (-1: the domain is scanned the
+    // long way), their positions in the order list and their numbers.
+    std::array<std::array<int32_t, tables::kDomains + 1>, tables::kValleys + 1> count{};
+    std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> pos{};
+    std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> lam{};
+    // Per valley and energy index: false when the row could not be built (the long way).
+    std::array<std::array<bool, tables::kEnergies + 1>, tables::kValleys + 1> row_ok{};
+    alignas(64) std::array<float, tables::kValleys * tables::kEnergies * kWidth> value{};
+};
+inline Selection selection;
+
+inline const float* selection_row(int32_t iv, int32_t ie) {
+    const size_t row = static_cast<size_t>(iv - 1) * tables::kEnergies + static_cast<size_t>(ie - 1);
+    return selection.value.data() + row * static_cast<size_t>(selection.stride);
+}
 
 }  // namespace scatter::detail

@@ -29,6 +29,7 @@ namespace {
 
 int32_t particles = 10000;
 float step_ps = 0.2f;
+std::string table_file = ZOT_TEST_DATA "/tables/TRIVAL-bin";
 
 // Processor time of this process: the machine may be shared.
 double cpu_seconds() {
@@ -54,7 +55,7 @@ void prepare() {
     tables::ulog.table_unit = 26;
     fio::capture_begin();  // the run's report lines are not part of the measure
     driver::reset_model();
-    if (tables::lila(ZOT_TEST_DATA "/tables/TRIVAL-bin", 1) != 0) {
+    if (tables::lila(table_file, 1) != 0) {
         std::fprintf(stderr, "%s", fio::capture_end().c_str());
         std::fprintf(stderr, "cannot load the table file\n");
         std::exit(2);
@@ -150,6 +151,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--particles=", 12) == 0) particles = std::atoi(argv[i] + 12);
         if (std::strncmp(argv[i], "--step-ps=", 10) == 0) step_ps = std::strtof(argv[i] + 10, nullptr);
+        if (std::strncmp(argv[i], "--table=", 8) == 0) table_file = argv[i] + 8;
     }
     if (particles < 1 || particles > driver::kMaxParticles) particles = 10000;
     prepare();
@@ -170,6 +172,8 @@ int main(int argc, char** argv) {
         std::printf("floor                     %.2f ns/event   %.2f M events/s\n", ns_floor,
                     1e3 / ns_floor);
         std::printf("ratio to the floor        %.2f\n", ns_flight / ns_floor);
+        std::printf("self-scattering share     %.3f\n",
+                    static_cast<double>(driver::NBINTER) / static_cast<double>(driver::flight.ninter));
     }
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);

@@ -1,0 +1,84 @@
+// The mechanism-selection rows, built from the tables at the start of a run.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "scatter/scatter.hpp"
+#include "scatter/work.hpp"
+#include "tables/model.hpp"
+
+namespace scatter {
+
+namespace {
+
+using detail::selection;
+using detail::Selection;
+
+// The listed lambdas of one domain, in the order of the scan (positions holding no lambda
+// number are skipped by the scan and left out here).
+void list_domain(int32_t iv, int32_t nd) {
+    const auto& order = tables::tablam.IORDL[iv][nd];
+    int32_t n = 0;
+    for (int32_t k = 1; k <= tables::kLambdas; ++k) {
+        const int32_t lam = order[k];
+        if (static_cast<uint32_t>(lam - 1) >= static_cast<uint32_t>(tables::kLambdas)) continue;
+        selection.pos[iv][nd][n] = static_cast<uint8_t>(k);
+        selection.lam[iv][nd][n] = static_cast<uint8_t>(lam);
+        ++n;
+    }
+    selection.count[iv][nd] = n;
+}
+
+// The row of valley iv at energy index ie; false when an entry lies outside the rate table.
+bool fill_row(int32_t iv, int32_t ie) {
+    const auto& t = tables::tablam;
+    const int32_t nd = t.IDOM[iv][ie];
+    if (nd < 1 || nd > tables::kDomains) return false;
+    const int32_t n = selection.count[iv][nd];
+    float* row = const_cast<float*>(detail::selection_row(iv, ie));
+    for (int32_t j = 0; j < selection.stride; ++j) {
+        row[j] = std::numeric_limits<float>::quiet_NaN();  // never chosen
+    }
+    for (int32_t j = 0; j < n; ++j) {
+        const int32_t at = t.IPLAM[iv][selection.lam[iv][nd][j]] + ie;
+        if (at < 1 || at > tables::kRates) return false;
+        row[j] = t.RLAM[at];
+    }
+    return true;
+}
+
+}  // namespace
+
+void prepare_selection() {
+    const auto& t = tables::tablam;
+    forget_selection();
+    const int32_t nva = t.NVA < 0 ? 0 : (t.NVA > tables::kValleys ? tables::kValleys : t.NVA);
+    int32_t longest = 0;
+    for (int32_t iv = 1; iv <= nva; ++iv) {
+        for (int32_t nd = 1; nd <= tables::kDomains; ++nd) {
+            list_domain(iv, nd);
+            if (selection.count[iv][nd] > longest) longest = selection.count[iv][nd];
+        }
+    }
+    selection.stride = (longest + 3) / 4 * 4;
+    if (selection.stride == 0) selection.stride = 4;
+    for (int32_t iv = 1; iv <= nva; ++iv) {
+        int32_t nen = t.NEN[iv];
+        if (nen > tables::kEnergies) nen = tables::kEnergies;
+        selection.row_ok[iv].fill(false);
+        for (int32_t ie = 1; ie <= nen; ++ie) selection.row_ok[iv][ie] = fill_row(iv, ie);
+    }
+    for (int32_t iv = nva + 1; iv <= tables::kValleys; ++iv) selection.row_ok[iv].fill(false);
+    index_guess.inv_deltae = 1.0f / t.DELTAE;
+    index_guess.ready = std::isfinite(index_guess.inv_deltae);
+    selection.ready = true;
+}
+
+void forget_selection() {
+    selection.ready = false;
+    index_guess.ready = false;
+}
+
+int32_t exact_energy_index(float q) { return static_cast<int32_t>(q); }
+
+}  // namespace scatter
