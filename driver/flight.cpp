@@ -1,5 +1,7 @@
 // Free flights of one particle through one time step, with the scattering events between
 // them, the ionisation bookkeeping and the particle trace (debug = particle + 100).
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -211,13 +213,24 @@ inline LoadedState load_particle(int32_t ip, int32_t dbg, bool traced) {
     return loaded;
 }
 
+// The total-rate value of each valley's last flight. The value rarely changes from one
+// flight to the next (it is constant over an energy domain), so the flight time is formed
+// from it while the energy index and the table entry are still being found; the entry is
+// compared with it bit for bit afterwards and is used where they differ.
+std::array<float, tables::kValleys + 1> last_rate{};
+
 // Steps 6.1 to 6.4: flight time from the total rate at the start energy.
 inline void draw_flight_time(const ValleyConsts& v, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
     f.ien = energy_index(e.ENI, v.nv);
     scatter::alea(etir.ISEED[4], f.r04);
-    const float rlt = tables::tablam.RLTOT[v.iptot + f.ien];
+    const float entry = tables::tablam.RLTOT[v.iptot + f.ien];
+    float rlt = last_rate[v.nv];
+    if (std::bit_cast<uint32_t>(entry) != std::bit_cast<uint32_t>(rlt)) [[unlikely]] {
+        rlt = scatter::taken_value(entry);
+        last_rate[v.nv] = rlt;
+    }
     f.tv = logf(f.r04) * rlt;
     if (f.tv > e.TR) {
         e.TRV = e.TR;

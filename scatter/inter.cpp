@@ -119,6 +119,13 @@ inline void set_masses(int32_t iv) {
     }
 }
 
+// Square roots of the valley's masses (kept from the start of the run when there is one).
+inline detail::Selection::Roots mass_roots(int32_t iv) {
+    if (detail::selection.ready) return detail::selection.roots[iv];
+    const auto& b = tables::bande;
+    return {sqrtf(b.MEFF[iv]), sqrtf(b.ML[iv]), sqrtf(b.MT[iv])};
+}
+
 // Isotropic final wave vector of energy ENI in valley NVI, drawn where the valley is
 // spherical (polar axis = the long axis, or z), then scaled to the valley's masses.
 inline void isotropic_draw(float eni) {
@@ -144,20 +151,19 @@ inline void isotropic_draw(float eni) {
     const float d2 = wp * st * sinf(phi);
     const float d3 = wp * ct;
 
+    const detail::Selection::Roots r = mass_roots(iv);
     switch (b.IFORV[iv]) {
-    case 0: {
-        const float s = sqrtf(b.MEFF[iv]);
-        e.WXI = d1 * s; e.WYI = d2 * s; e.WZI = d3 * s;
+    case 0:
+        e.WXI = d1 * r.meff; e.WYI = d2 * r.meff; e.WZI = d3 * r.meff;
         break;
-    }
     case 1:
-        e.WXI = d3 * sqrtf(b.ML[iv]); e.WYI = d1 * sqrtf(b.MT[iv]); e.WZI = d2 * sqrtf(b.MT[iv]);
+        e.WXI = d3 * r.ml; e.WYI = d1 * r.mt; e.WZI = d2 * r.mt;
         break;
     case 2:
-        e.WXI = d2 * sqrtf(b.MT[iv]); e.WYI = d3 * sqrtf(b.ML[iv]); e.WZI = d1 * sqrtf(b.MT[iv]);
+        e.WXI = d2 * r.mt; e.WYI = d3 * r.ml; e.WZI = d1 * r.mt;
         break;
     case 3:
-        e.WXI = d1 * sqrtf(b.MT[iv]); e.WYI = d2 * sqrtf(b.MT[iv]); e.WZI = d3 * sqrtf(b.ML[iv]);
+        e.WXI = d1 * r.mt; e.WYI = d2 * r.mt; e.WZI = d3 * r.ml;
         break;
     default:
         return;  // an unknown valley form keeps the wave vector and masses of entry

@@ -37,6 +37,9 @@ struct IndexGuess {
 };
 inline IndexGuess index_guess;
 [[gnu::noinline]] int32_t exact_energy_index(float q);
+// Returns its argument; defined out of line so that a value reached through a rarely taken
+// branch stays behind that branch (the common path does not wait for the test).
+[[gnu::noinline]] float taken_value(float x);
 
 inline int32_t energy_index_of(float en, float q) {
     if (!index_guess.ready) return static_cast<int32_t>(q);

@@ -69,6 +69,10 @@ void prepare_selection() {
         for (int32_t ie = 1; ie <= nen; ++ie) selection.row_ok[iv][ie] = fill_row(iv, ie);
     }
     for (int32_t iv = nva + 1; iv <= tables::kValleys; ++iv) selection.row_ok[iv].fill(false);
+    const auto& b = tables::bande;
+    for (int32_t iv = 1; iv <= tables::kValleys; ++iv) {
+        selection.roots[iv] = {sqrtf(b.MEFF[iv]), sqrtf(b.ML[iv]), sqrtf(b.MT[iv])};
+    }
     index_guess.inv_deltae = 1.0f / t.DELTAE;
     index_guess.ready = std::isfinite(index_guess.inv_deltae);
     selection.ready = true;
@@ -80,5 +84,7 @@ void forget_selection() {
 }
 
 int32_t exact_energy_index(float q) { return static_cast<int32_t>(q); }
+
+float taken_value(float x) { return x; }
 
 }  // namespace scatter

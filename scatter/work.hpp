@@ -67,6 +67,11 @@ struct Selection {
     std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> lam{};
     // Per valley and energy index: false when the row could not be built (the long way).
     std::array<std::array<bool, tables::kEnergies + 1>, tables::kValleys + 1> row_ok{};
+    // Per valley: the square roots of MEFF, ML and MT that scale an isotropic draw.
+    struct Roots {
+        float meff = 0.0f, ml = 0.0f, mt = 0.0f;
+    };
+    std::array<Roots, tables::kValleys + 1> roots{};
     alignas(64) std::array<float, tables::kValleys * tables::kEnergies * kWidth> value{};
 };
 inline Selection selection;
