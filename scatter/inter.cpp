@@ -29,11 +29,11 @@ enum Kind : int32_t {
 };
 
 // The lambda at position k of the order list, number lam, ends the flight.
-inline void chosen(int32_t nvf, int32_t k, int32_t lam) {
+inline void chosen(int32_t nvf, int32_t k, int32_t lam, int32_t kind) {
     auto& t = tables::tablam;
     work.nk01 = k;
     work.ilamb = lam;
-    driver::INTERION = t.ITYPL[nvf][lam];
+    driver::INTERION = kind;
     const int32_t dbg = klip::debug.level;
     if (dbg >= 10 && dbg <= 99) detail::trace_selection();
     t.NBLAM[nvf][lam] += 1;
@@ -81,10 +81,11 @@ inline void select_mechanism() {
     driver::etir.NDRAW[9] += 1;
     work.r09 = r09;
 
-    if (detail::selection.ready && detail::selection.row_ok[nvf][ie01]) {
+    if (detail::selection.ready) {
         const int32_t j = first_at_least(detail::selection_row(nvf, ie01), r09);
         if (j >= 0) {
-            chosen(nvf, detail::selection.pos[nvf][nd01][j], detail::selection.lam[nvf][nd01][j]);
+            const auto& s = detail::selection;
+            chosen(nvf, s.pos[nvf][nd01][j], s.lam[nvf][nd01][j], s.kind[nvf][nd01][j]);
             return;
         }
     }
@@ -95,7 +96,7 @@ inline void select_mechanism() {
         // A position holding no lambda number is skipped.
         if (static_cast<uint32_t>(lam - 1) >= static_cast<uint32_t>(tables::kLambdas)) continue;
         if (t.RLAM[iplam[lam] + ie01] >= r09) {
-            chosen(nvf, k, lam);
+            chosen(nvf, k, lam, t.ITYPL[nvf][lam]);
             return;
         }
     }

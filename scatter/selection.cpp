@@ -1,4 +1,5 @@
 // The mechanism-selection rows, built from the tables at the start of a run.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -24,27 +25,27 @@ void list_domain(int32_t iv, int32_t nd) {
         if (static_cast<uint32_t>(lam - 1) >= static_cast<uint32_t>(tables::kLambdas)) continue;
         selection.pos[iv][nd][n] = static_cast<uint8_t>(k);
         selection.lam[iv][nd][n] = static_cast<uint8_t>(lam);
+        selection.kind[iv][nd][n] = tables::tablam.ITYPL[iv][lam];
         ++n;
     }
     selection.count[iv][nd] = n;
 }
 
-// The row of valley iv at energy index ie; false when an entry lies outside the rate table.
-bool fill_row(int32_t iv, int32_t ie) {
+float* row_at(int32_t iv, int32_t ie) { return const_cast<float*>(detail::selection_row(iv, ie)); }
+
+// The row of valley iv at energy index ie; it stays NaN when its domain or an entry lies
+// outside the tables.
+void fill_row(int32_t iv, int32_t ie) {
     const auto& t = tables::tablam;
     const int32_t nd = t.IDOM[iv][ie];
-    if (nd < 1 || nd > tables::kDomains) return false;
+    if (nd < 1 || nd > tables::kDomains) return;
     const int32_t n = selection.count[iv][nd];
-    float* row = const_cast<float*>(detail::selection_row(iv, ie));
-    for (int32_t j = 0; j < selection.stride; ++j) {
-        row[j] = std::numeric_limits<float>::quiet_NaN();  // never chosen
-    }
     for (int32_t j = 0; j < n; ++j) {
         const int32_t at = t.IPLAM[iv][selection.lam[iv][nd][j]] + ie;
-        if (at < 1 || at > tables::kRates) return false;
-        row[j] = t.RLAM[at];
+        if (at < 1 || at > tables::kRates) return;
     }
-    return true;
+    float* row = row_at(iv, ie);
+    for (int32_t j = 0; j < n; ++j) row[j] = t.RLAM[t.IPLAM[iv][selection.lam[iv][nd][j]] + ie];
 }
 
 }  // namespace
@@ -62,13 +63,14 @@ void prepare_selection() {
     }
     selection.stride = (longest + 3) / 4 * 4;
     if (selection.stride == 0) selection.stride = 4;
+    const size_t used = static_cast<size_t>(tables::kValleys) * tables::kEnergies *
+                        static_cast<size_t>(selection.stride);
+    std::fill_n(selection.value.begin(), used, std::numeric_limits<float>::quiet_NaN());
     for (int32_t iv = 1; iv <= nva; ++iv) {
         int32_t nen = t.NEN[iv];
         if (nen > tables::kEnergies) nen = tables::kEnergies;
-        selection.row_ok[iv].fill(false);
-        for (int32_t ie = 1; ie <= nen; ++ie) selection.row_ok[iv][ie] = fill_row(iv, ie);
+        for (int32_t ie = 1; ie <= nen; ++ie) fill_row(iv, ie);
     }
-    for (int32_t iv = nva + 1; iv <= tables::kValleys; ++iv) selection.row_ok[iv].fill(false);
     const auto& b = tables::bande;
     for (int32_t iv = 1; iv <= tables::kValleys; ++iv) {
         selection.roots[iv] = {sqrtf(b.MEFF[iv]), sqrtf(b.ML[iv]), sqrtf(b.MT[iv])};

@@ -60,13 +60,13 @@ struct Selection {
     static constexpr int32_t kWidth = tables::kLambdas;  // capacity of a row
     bool ready = false;
     int32_t stride = 0;       // row length in use: the longest list, rounded up to 4
-    // Per valley and domain: the number of listed lambdas (-1: the domain is scanned the
-    // long way), their positions in the order list and their numbers.
+    // Per valley and domain: the number of listed lambdas, their positions in the order
+    // list, their numbers and their kinds (ITYPL). A row that could not be built holds only
+    // NaN, which is never chosen: the selection then follows the order list itself.
     std::array<std::array<int32_t, tables::kDomains + 1>, tables::kValleys + 1> count{};
     std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> pos{};
     std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> lam{};
-    // Per valley and energy index: false when the row could not be built (the long way).
-    std::array<std::array<bool, tables::kEnergies + 1>, tables::kValleys + 1> row_ok{};
+    std::array<std::array<std::array<int32_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> kind{};
     // Per valley: the square roots of MEFF, ML and MT that scale an isotropic draw.
     struct Roots {
         float meff = 0.0f, ml = 0.0f, mt = 0.0f;

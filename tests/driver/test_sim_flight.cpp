@@ -82,6 +82,45 @@ TEST_F(Flight, EnergyFloorWithAndWithoutNonParabolicity) {
     EXPECT_EQ(ensemble.EN[1], w2 / driver::dtafix.DQSM);
 }
 
+// The total rate changes with the start energy of each flight (here at every index above
+// 0.08 eV, and again when a second run of moves starts in another valley): every flight
+// time is the draw's logarithm times the entry at its own start energy.
+TEST_F(Flight, EachFlightTimeUsesTheTotalRateAtItsStartEnergy) {
+    table(2);
+    auto& t = tables::tablam;
+    for (int n = 1; n <= 200; ++n) {
+        const int ie = (n - 1) % 100 + 1;
+        t.RLTOT[n] = ie <= 8 ? -1e-13f : (ie % 2 == 1 ? -2e-13f : -0.5e-13f);
+        if (n > 100) t.RLTOT[n] *= 1.5f;
+    }
+    auto& r = driver::run;
+    r.ex = 1e6f;
+    r.exn = r.ex * 1e-7f;
+    driver::flight_setup();
+    for (int iv : {1, 2, 1}) {
+        driver::steps.tcal = 1e-12f;
+        seen.clear();
+        int32_t seed = driver::etir.ISEED[4];
+        particle(1, iv, 0.05f, 1.3e5f);
+        move(1);
+        ASSERT_GE(seen.size(), 3u);
+        float tr = 1e-12f;
+        float en = 0.05f;
+        int crossings = 0;
+        for (const Seen& s : seen) {
+            float d = 0.0f;
+            scatter::alea(seed, d);
+            const int32_t ie = static_cast<int32_t>(en / 0.01f + 1.0f);
+            crossings += ie > 8 ? 1 : 0;
+            const float tv = logf(d) * t.RLTOT[t.IPTOT[iv] + ie];
+            EXPECT_EQ(s.TR, tr - tv) << "valley " << iv << ", start energy " << en;
+            tr = s.TR;
+            en = s.ENF;
+        }
+        EXPECT_GT(crossings, 1);
+    }
+}
+
 TEST_F(Flight, FieldComponentsOf100VPerMetreOrLessChangeNothing) {
     auto& r = driver::run;
     r.ex = 100.0f;
