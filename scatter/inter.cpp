@@ -39,22 +39,26 @@ inline void chosen(int32_t nvf, int32_t k, int32_t lam, int32_t kind) {
     t.NBLAM[nvf][lam] += 1;
 }
 
-// Place in a selection row of the first value at least r (-1 when there is none; the
-// padding is NaN and never chosen).
-inline int32_t first_at_least(const float* row, float r) {
+// Number of values below r in a selection row. The listed values of a row are
+// nondecreasing, so this is the place of the first value at least r; the padding (+inf) is
+// never below r, and a row that could not be built (-inf) always is, so that the count then
+// reaches the end of the row. Counted without a branch on the values.
+inline int32_t count_below(const float* row, float r) {
     const int32_t n = detail::selection.stride;
 #if defined(__SSE2__)
     const __m128 rr = _mm_set1_ps(r);
+    __m128i below = _mm_setzero_si128();
     for (int32_t j = 0; j < n; j += 4) {
-        const int mask = _mm_movemask_ps(_mm_cmpge_ps(_mm_loadu_ps(row + j), rr));
-        if (mask != 0) return j + __builtin_ctz(static_cast<unsigned>(mask));
+        below = _mm_sub_epi32(below, _mm_castps_si128(_mm_cmplt_ps(_mm_loadu_ps(row + j), rr)));
     }
+    below = _mm_add_epi32(below, _mm_shuffle_epi32(below, _MM_SHUFFLE(1, 0, 3, 2)));
+    below = _mm_add_epi32(below, _mm_shuffle_epi32(below, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_cvtsi128_si32(below);
 #else
-    for (int32_t j = 0; j < n; ++j) {
-        if (row[j] >= r) return j;
-    }
+    int32_t below = 0;
+    for (int32_t j = 0; j < n; ++j) below += row[j] < r ? 1 : 0;
+    return below;
 #endif
-    return -1;
 }
 
 // Energy index of ENF, domain, one draw on ISEED(9) and the scan of the domain's order list.
@@ -82,9 +86,18 @@ inline void select_mechanism() {
     work.r09 = r09;
 
     if (detail::selection.ready) {
-        const int32_t j = first_at_least(detail::selection_row(nvf, ie01), r09);
-        if (j >= 0) {
-            const auto& s = detail::selection;
+        const auto& s = detail::selection;
+        const float* row = detail::selection_row(nvf, ie01);
+        const int32_t n = s.count[nvf][nd01];
+        // The last listed lambda (self-scattering in the usual tables) is the most frequent
+        // choice: told from its neighbour's value alone.
+        int32_t j = 0;
+        if (n >= 2 && row[n - 2] < r09 && row[n - 1] >= r09) {
+            j = n - 1;
+        } else {
+            j = count_below(row, r09);
+        }
+        if (j < n) {
             chosen(nvf, s.pos[nvf][nd01][j], s.lam[nvf][nd01][j], s.kind[nvf][nd01][j]);
             return;
         }

@@ -33,19 +33,26 @@ void list_domain(int32_t iv, int32_t nd) {
 
 float* row_at(int32_t iv, int32_t ie) { return const_cast<float*>(detail::selection_row(iv, ie)); }
 
-// The row of valley iv at energy index ie; it stays NaN when its domain or an entry lies
-// outside the tables.
+// The row of valley iv at energy index ie: the values of the listed lambdas, then +inf
+// (never below a deviate). A row whose domain or entries lie outside the tables, or whose
+// values are not nondecreasing numbers, stays -inf throughout (always below): the count
+// then reaches the end of the row and the selection follows the order list itself.
 void fill_row(int32_t iv, int32_t ie) {
     const auto& t = tables::tablam;
     const int32_t nd = t.IDOM[iv][ie];
     if (nd < 1 || nd > tables::kDomains) return;
     const int32_t n = selection.count[iv][nd];
+    std::array<float, Selection::kWidth> v{};
     for (int32_t j = 0; j < n; ++j) {
         const int32_t at = t.IPLAM[iv][selection.lam[iv][nd][j]] + ie;
         if (at < 1 || at > tables::kRates) return;
+        v[j] = t.RLAM[at];
+        if (std::isnan(v[j]) || (j > 0 && !(v[j - 1] <= v[j]))) return;
     }
     float* row = row_at(iv, ie);
-    for (int32_t j = 0; j < n; ++j) row[j] = t.RLAM[t.IPLAM[iv][selection.lam[iv][nd][j]] + ie];
+    for (int32_t j = 0; j < selection.stride; ++j) {
+        row[j] = j < n ? v[j] : std::numeric_limits<float>::infinity();
+    }
 }
 
 }  // namespace
@@ -65,7 +72,7 @@ void prepare_selection() {
     if (selection.stride == 0) selection.stride = 4;
     const size_t used = static_cast<size_t>(tables::kValleys) * tables::kEnergies *
                         static_cast<size_t>(selection.stride);
-    std::fill_n(selection.value.begin(), used, std::numeric_limits<float>::quiet_NaN());
+    std::fill_n(selection.value.begin(), used, -std::numeric_limits<float>::infinity());
     for (int32_t iv = 1; iv <= nva; ++iv) {
         int32_t nen = t.NEN[iv];
         if (nen > tables::kEnergies) nen = tables::kEnergies;

@@ -61,8 +61,9 @@ struct Selection {
     bool ready = false;
     int32_t stride = 0;       // row length in use: the longest list, rounded up to 4
     // Per valley and domain: the number of listed lambdas, their positions in the order
-    // list, their numbers and their kinds (ITYPL). A row that could not be built holds only
-    // NaN, which is never chosen: the selection then follows the order list itself.
+    // list, their numbers and their kinds (ITYPL). Rows are padded with +inf; a row that
+    // could not be built holds -inf (see fill_row): the selection then follows the order
+    // list itself.
     std::array<std::array<int32_t, tables::kDomains + 1>, tables::kValleys + 1> count{};
     std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> pos{};
     std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> lam{};

@@ -3,7 +3,8 @@ find_package(benchmark QUIET)
 if(benchmark_FOUND)
   add_executable(bench_flight ${CMAKE_CURRENT_SOURCE_DIR}/bench/bench_flight.cpp)
   target_link_libraries(bench_flight PRIVATE driverlib benchmark::benchmark)
-  target_compile_definitions(bench_flight PRIVATE ZOT_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+  target_compile_definitions(bench_flight PRIVATE ZOT_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+                             ZOT_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   set_target_properties(bench_flight PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()
 
