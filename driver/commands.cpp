@@ -167,7 +167,8 @@ void ouinon(int32_t& answer) {
 void command_loop() {
     for (;;) {
         klip::lire();
-        if (klip::indic.INDERR != 0) klip::uexit(0);
+        // End of input ends like EXIT: the error count is the end code.
+        if (klip::indic.INDERR != 0) klip::uexit(klip::cisyn.NERR);
         const int cmd = klip::iclef(kTabcle, kNumKeys, kKeyLen, 0);
         if (cmd < 1 || cmd > kNumKeys) {
             klip::error(-4);

@@ -166,7 +166,7 @@ void build_ensemble() {
     if (electr.IP != run.npart) {
         fio::List(lu) << " Initialisation des coordonnees des particules:" << " IO >< NPART";
         fio::List(lu) << "    IO, NPART = " << electr.IP << run.npart;
-        fio::terminate(0);
+        fio::terminate(2);  // only an internal fault gets here: the limits keep nvinit >= 1
     }
     fio::write_line(lu, "");
     fio::List(lu) << " Initialisation des coordonnees des particules OK";

@@ -16,7 +16,7 @@ constexpr int kLineLen = 80;
 // cisyn
 struct Cisyn {
     int32_t IPTR = 1;      // current column of BUF (1-based)
-    int32_t IPTR0 = 1;     // column where the last field began
+    int32_t IPTR0 = 0;     // column where the last field began (0: no field read yet)
     int32_t LTITRE = 1;    // length of TITRE
     int32_t NLIGNE = 9999; // lines written on the current page
     int32_t NPAGE = 0;     // current page number

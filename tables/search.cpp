@@ -159,6 +159,7 @@ int search(std::string_view ficrep, std::string_view nommat_in, float temp, char
         }
     }
     not_found(out, nommat, type, temp);
+    klip::cisyn.NERR += 1;  // the run cannot be made: counted like the errors reported
     fio::close(unit);
     return 1;
 }

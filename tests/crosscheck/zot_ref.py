@@ -489,6 +489,7 @@ def search(ficrep, nommat, temp, typ, dopmat):
     OUT.line(" Il n'existe pas de donnees sur      %s de type %s  A  T= %s" % (nommat, typ, fF(temp, 5, 0)) + "K")
     free("CONSEIL : Utiliser la clef REP pour reperer", " un fichier modele")
     free("et utilisez le au cours de la creation (CRE)...")
+    state["nerr"] += 1  # a search that finds nothing is a counted error
     return None
 
 
@@ -829,7 +830,7 @@ def ensemble(R):
     if IP != R.npart:
         free(" Initialisation des coordonnees des particules:", " IO >< NPART")
         free("    IO, NPART = ", IP, R.npart)
-        finish(0)
+        finish(2)
     OUT.line("")
     free(" Initialisation des coordonnees des particules OK")
     OUT.line("")
@@ -1654,7 +1655,7 @@ def main():
             else:
                 OUT.prompt("->")
                 if not stdin_lines:
-                    code = 0
+                    code = state["nerr"]  # end of input ends like EXIT
                     break
                 cmd = stdin_lines.pop(0)
             if cmd.startswith(";"):

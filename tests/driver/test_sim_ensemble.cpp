@@ -119,9 +119,9 @@ TEST_F(InitialEnsemble, TracesByDebugLevel) {
     EXPECT_EQ(count_lines(v, "  vallee no   1   IPV =   2"), 1);
 }
 
-TEST_F(InitialEnsemble, NoPopulatedValleyStopsWithCode0) {
+TEST_F(InitialEnsemble, NoPopulatedValleyStopsWithCode2) {
     driver::run.nvinit = 0;
-    EXPECT_EXIT(driver::build_ensemble(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(driver::build_ensemble(), ::testing::ExitedWithCode(2), "");
 }
 
 }  // namespace
