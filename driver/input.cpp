@@ -94,8 +94,8 @@ bool read_dynamic(DataFile& f) {
     r.ei = r.ei * 1e5f;
     r.ef = r.ef * 1e5f;
     if (!f.get(r.dec)) return false;
-    if (!f.get(r.dt, r.ndt)) return false;
-    r.dt = r.dt * 1e-12f;
+    if (!f.get(r.dtp, r.ndt)) return false;
+    r.dt = r.dtp * 1e-12f;
     return f.get(r.trajet);
 }
 
@@ -210,10 +210,23 @@ int load_tables() {
 
 int check_limits() {
     const auto& r = run;
+    // Time steps above this (in ps) would make a step's remaining time stop decreasing.
+    constexpr float kMaxStepPs = 1000.0f;
+    const bool dynamic = r.STAT == 0;
     if (out_of_limits(r.npart < 1 || r.npart > kMaxParticles, "NPART")) return 1;
     if (out_of_limits(r.nvinit > tables::tablam.NVA, "NVINIT")) return 1;
     if (out_of_limits(!(r.tcali > 0.0f), "TCALI")) return 1;
-    return out_of_limits(!(r.dteq > 0.0f), "DTEQ");
+    if (out_of_limits(!(r.dteq > 0.0f), "DTEQ")) return 1;
+    if (out_of_limits(r.nvinit < 1, "NVINIT")) return 1;
+    // The flight applies only non-negative field components.
+    if (out_of_limits(r.ex < 0.0f, "EX") || out_of_limits(r.ey < 0.0f, "EY") ||
+        out_of_limits(r.ez < 0.0f, "EZ"))
+        return 1;
+    if (out_of_limits(r.tcalip > kMaxStepPs, "TCALI") || out_of_limits(r.dteqp > kMaxStepPs, "DTEQ") ||
+        out_of_limits(dynamic && r.dtp > kMaxStepPs, "DT"))
+        return 1;
+    // An energy taken away could leave a particle with a negative energy.
+    return out_of_limits(dynamic && r.dec < 0.0f, "DEC");
 }
 
 void table_summary() {

@@ -44,6 +44,7 @@ struct Run {
     float ei = 0.0f, ef = 0.0f;  // V/m
     float dec = 0.0f;            // eV
     float dt = 0.0f;             // s
+    float dtp = 0.0f;            // ps as read
     int32_t ndt = 0;
     float trajet = 0.0f;
     klip::Text<12> filspc, fildes;

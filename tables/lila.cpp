@@ -6,6 +6,7 @@
 // the scattering engine) step outside an array. Groups loaded before a failing group keep
 // their new values; the failing group stores nothing.
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -182,12 +183,15 @@ int valley_codes(Arr1<char, kValleys>& dst) {
     return 0;
 }
 
-// The reals of rates or totals: n values stored from index 1.
-template <size_t N>
-int real_series(std::array<float, N>& dst, int32_t count) {
+// The reals of rates or totals: n values stored from index 1 once every value passes ok.
+template <size_t N, typename Ok>
+int real_series(std::array<float, N>& dst, int32_t count, Ok ok) {
     int n = positive(count);
     if (n > static_cast<int>(N) - 1) return kMsgInconsistent;
     if (int rc = read_reals(n)) return rc;
+    for (int k = 0; k < n; ++k) {
+        if (!ok(scratch.r[static_cast<size_t>(k)])) return kMsgInconsistent;
+    }
     for (int k = 0; k < n; ++k) dst[static_cast<size_t>(k + 1)] = scratch.r[static_cast<size_t>(k)];
     return 0;
 }
@@ -242,8 +246,9 @@ int read_group(int g) {
         case 5: return counts_per_valley(t.NEN, kEnergies);
         case 6: return scalar_int(c.NCOMP, std::numeric_limits<int32_t>::min(), kRates);
         case 7: return scalar_int(c.IDRLT1, std::numeric_limits<int32_t>::min(), kTotals);
-        case 8: return real_series(c.RLCOMP, c.NCOMP);
-        case 9: return real_series(c.RLTCOMP, c.IDRLT1);
+        case 8: return real_series(c.RLCOMP, c.NCOMP, [](float) { return true; });
+        // The totals are -1/rate: a value that is not below 0 gives no flight time.
+        case 9: return real_series(c.RLTCOMP, c.IDRLT1, [](float v) { return std::isfinite(v) && v < 0.0f; });
         case 10:
             return per_valley_list(t.IPLAM, t.NLAM, [&](int iv, int32_t v) {
                 return in_range(v, 0, int64_t{c.NCOMP} - t.NEN[static_cast<size_t>(iv)]);
@@ -262,7 +267,8 @@ int read_group(int g) {
             if (!(scratch.r[0] > 0.0f)) return kMsgInconsistent;
             t.DELTAE = scratch.r[0];
             return 0;
-        case 15: return per_valley(t.ENMAX, any_value);
+        // The top of each valley's table: above 0 and at least one energy step.
+        case 15: return per_valley(t.ENMAX, [&](int, float v) { return v > 0.0f && v >= t.DELTAE; });
         case 16: return per_valley_list(t.NOMLAM, t.NLAM, any_value);
         case 17: return per_valley_list(t.RLPAR, t.NLAM, any_value);
         case 18: return per_valley_list(t.NVFL, t.NLAM, [](int, int32_t v) { return in_range(v, 1, nva()); });
@@ -283,7 +289,11 @@ int read_group(int g) {
         case 30: return per_valley(b.ALP, any_value);
         case 31: return valley_codes(charac.second);
         case 32: return valley_codes(charac.first);
-        case 33: return scalar_real(p.TEMP);
+        case 33:
+            if (int rc = read_reals(1)) return rc;
+            if (!(std::isfinite(scratch.r[0]) && scratch.r[0] > 0.0f)) return kMsgInconsistent;
+            p.TEMP = scratch.r[0];
+            return 0;
         case 34: return scalar_real(p.RPMAT);
         case 35: return discard_reals(1);
         case 36: return discard_reals(nva());

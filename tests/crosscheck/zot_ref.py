@@ -378,6 +378,7 @@ def load_groups(m, g):
     check(m.IDRLT1 <= 5000)
     m.RLCOMP = [F(0)] + g.group(m.NCOMP, "r")
     m.RLTCOMP = [F(0)] + g.group(m.IDRLT1, "r")
+    check(all(np.isfinite(v) and v < 0 for v in m.RLTCOMP[1:]))
     vs = iter(g.group(sum(max(m.NLAM[iv], 0) for iv in range(1, nva + 1)), "i"))
     for iv in range(1, nva + 1):
         for k in range(1, m.NLAM[iv] + 1):
@@ -405,6 +406,7 @@ def load_groups(m, g):
     m.DELTAE = g.group(1, "r")[0]
     check(m.DELTAE > 0)
     vs = g.group(nva, "r")
+    check(all(v > 0 and v >= m.DELTAE for v in vs))
     for iv in range(1, nva + 1):
         m.ENMAX[iv] = vs[iv - 1]
     nl = sum(max(m.NLAM[iv], 0) for iv in range(1, nva + 1))
@@ -438,6 +440,7 @@ def load_groups(m, g):
     g.chars(nva)
     g.chars(nva)
     m.TEMP = g.group(1, "r")[0]
+    check(np.isfinite(m.TEMP) and m.TEMP > 0)
     m.RPMAT = g.group(1, "r")[0]
     g.group(1, "r")
     g.group(nva, "r")
@@ -615,12 +618,14 @@ def run_ca(stdin_lines):
         R.ez = R.eez * F(1e5)
         R.ezn = R.ez * F(1e-7)
         R.champ = sqrtf((R.ex * R.ex + R.ey * R.ey) + R.ez * R.ez)
-        R.tcali = rd.free(8, "r")[0] * F(1e-12)
-        R.dteq = rd.free(9, "r")[0] * F(1e-12)
+        R.tcalip = rd.free(8, "r")[0]
+        R.tcali = R.tcalip * F(1e-12)
+        R.dteqp = rd.free(9, "r")[0]
+        R.dteq = R.dteqp * F(1e-12)
         R.ndteq = rd.free(10, "i")[0]
         R.nfrlx = rd.free(11, "i")[0]
         R.tcalm = rd.free(12, "r")[0] * F(1e-12)
-        R.ei = R.ef = R.dec = R.dt = F(0)
+        R.ei = R.ef = R.dec = R.dt = R.dtp = F(0)
         R.ndt = 0
         if R.STAT != 0:
             for k in range(13, 18):
@@ -631,8 +636,8 @@ def run_ca(stdin_lines):
             R.ei *= F(1e5)
             R.ef *= F(1e5)
             R.dec = rd.free(15, "r")[0]
-            R.dt, R.ndt = rd.free(16, "ri")
-            R.dt *= F(1e-12)
+            R.dtp, R.ndt = rd.free(16, "ri")
+            R.dt = R.dtp * F(1e-12)
             rd.free(17, "r")
         rd.skip(18)
         R.filspc = rd.text(19)
@@ -674,7 +679,10 @@ def run_ca(stdin_lines):
         return
     # limits checked right after the load
     for cond, name in ((not (1 <= R.npart <= 50000), "NPART"), (R.nvinit > m.NVA, "NVINIT"),
-                       (not (R.tcali > 0), "TCALI"), (not (R.dteq > 0), "DTEQ")):
+                       (not (R.tcali > 0), "TCALI"), (not (R.dteq > 0), "DTEQ"),
+                       (R.nvinit < 1, "NVINIT"), (R.ex < 0, "EX"), (R.ey < 0, "EY"), (R.ez < 0, "EZ"),
+                       (R.tcalip > 1000, "TCALI"), (R.dteqp > 1000, "DTEQ"),
+                       (R.STAT == 0 and R.dtp > 1000, "DT"), (R.STAT == 0 and R.dec < 0, "DEC")):
         if cond:
             free(" Donnee hors limites : ", name)
             error(6)

@@ -192,6 +192,12 @@ TEST_F(InputStage, LimitsAreCheckedInOrder) {
         r.nvinit = 2;
         r.tcali = 1e-13f;
         r.dteq = 1e-14f;
+        r.tcalip = 1000.0f;
+        r.dteqp = 1000.0f;
+        r.ex = r.ey = r.ez = 0.0f;
+        r.STAT = 0;
+        r.dtp = 1000.0f;
+        r.dec = 0.0f;
     };
     good();
     EXPECT_EQ(driver::check_limits(), 0);
@@ -206,7 +212,15 @@ TEST_F(InputStage, LimitsAreCheckedInOrder) {
         {[&] { r.npart = 50001; }, "  Donnee hors limites : NPART\n"},
         {[&] { r.nvinit = 3; r.tcali = 0.0f; }, "  Donnee hors limites : NVINIT\n"},
         {[&] { r.tcali = -1.0f; r.dteq = 0.0f; }, "  Donnee hors limites : TCALI\n"},
-        {[&] { r.dteq = 0.0f; }, "  Donnee hors limites : DTEQ\n"},
+        {[&] { r.dteq = 0.0f; r.nvinit = 0; }, "  Donnee hors limites : DTEQ\n"},
+        {[&] { r.nvinit = 0; r.ex = -1.0f; }, "  Donnee hors limites : NVINIT\n"},
+        {[&] { r.ex = -1.0f; r.ey = -1.0f; }, "  Donnee hors limites : EX\n"},
+        {[&] { r.ey = -1.0f; r.ez = -1.0f; }, "  Donnee hors limites : EY\n"},
+        {[&] { r.ez = -1.0f; r.tcalip = 1001.0f; }, "  Donnee hors limites : EZ\n"},
+        {[&] { r.tcalip = 1000.001f; r.dteqp = 2000.0f; }, "  Donnee hors limites : TCALI\n"},
+        {[&] { r.dteqp = 1e30f; r.dtp = 2000.0f; }, "  Donnee hors limites : DTEQ\n"},
+        {[&] { r.dtp = 1001.0f; r.dec = -1.0f; }, "  Donnee hors limites : DT\n"},
+        {[&] { r.dec = -0.1f; }, "  Donnee hors limites : DEC\n"},
     };
     for (const Case& c : cases) {
         good();
@@ -218,7 +232,10 @@ TEST_F(InputStage, LimitsAreCheckedInOrder) {
         EXPECT_EQ(out.substr(0, out.find('\n') + 1), c.line);
     }
     good();
-    r.nvinit = -1;  // below 1 is left to the ensemble stage
+    r.STAT = 1;  // DT and DEC belong to dynamic runs only
+    r.dtp = 2000.0f;
+    r.dec = -1.0f;
+    r.ex = -0.0f;
     EXPECT_EQ(driver::check_limits(), 0);
 }
 
