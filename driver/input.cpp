@@ -20,6 +20,9 @@ namespace {
 
 int out_unit() { return klip::comlu[1]; }
 
+// Toolkit code of a line longer than the text layer accepts.
+constexpr int32_t kLineTooLong = -17;
+
 // One data file read record by record. Every read names its record number, so that a
 // missing or unreadable record can be reported with it.
 class DataFile {
@@ -78,11 +81,14 @@ int open_data(int unit, const klip::Text<12>& name) {
     return 1;
 }
 
-// A prompt on the output unit and its answer, one line from the terminal.
+// A prompt on the output unit and its answer, one line from the terminal. 1 when the
+// terminal input has ended, or (reported) when the answer is longer than a line can be.
 int ask(std::string_view prompt, klip::Text<12>& answer) {
     klip::dial(out_unit(), prompt);
     std::string s;
-    if (fio::read_text(klip::comlu[3], 12, s) != fio::ReadStatus::Ok) return 1;
+    const fio::ReadStatus st = fio::read_text(klip::comlu[3], 12, s);
+    if (st == fio::ReadStatus::Bad) klip::error(kLineTooLong);
+    if (st != fio::ReadStatus::Ok) return 1;
     answer.set(s);
     return 0;
 }

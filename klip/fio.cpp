@@ -1,7 +1,9 @@
 // Numbered channels: unit 5 is standard input, unit 6 standard output, the others files.
 #include "klip/fio.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -61,45 +63,75 @@ int open_file(int unit, std::string_view name, const char* mode, bool reading) {
     return 0;
 }
 
-bool read_stdin_line(std::string& line) {
-    if (stdin_override) {
-        if (stdin_pos >= stdin_text.size()) return false;
-        size_t nl = stdin_text.find('\n', stdin_pos);
-        if (nl == std::string::npos) {
-            line = stdin_text.substr(stdin_pos);
-            stdin_pos = stdin_text.size();
-        } else {
-            line = stdin_text.substr(stdin_pos, nl - stdin_pos);
-            stdin_pos = nl + 1;
-        }
-        return true;
-    }
-    std::fflush(stdout);  // a prompt must be visible before the user answers
-    return false;
+// A carriage return that ends a line (a line written with CR LF ends) is not part of it.
+LineStatus line_read(std::string& line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return LineStatus::Ok;
 }
 
-// A line longer than this is not a line of text (a device, a binary file): the read fails
-// instead of growing without end.
-constexpr size_t kMaxLineBytes = size_t{16} << 20;
+LineStatus read_stdin_override(std::string& line) {
+    if (stdin_pos >= stdin_text.size()) return LineStatus::End;
+    size_t nl = stdin_text.find('\n', stdin_pos);
+    if (nl == std::string::npos) nl = stdin_text.size();
+    const size_t n = nl - stdin_pos;
+    line = stdin_text.substr(stdin_pos, n < kMaxLineBytes ? n : kMaxLineBytes);
+    stdin_pos = nl < stdin_text.size() ? nl + 1 : nl;
+    return n > kMaxLineBytes ? LineStatus::TooLong : line_read(line);
+}
 
-bool read_file_line(std::FILE* f, std::string& line) {
+// A line longer than kMaxLineBytes is not a line of text: its beginning is kept, the rest
+// passed over without being stored, so that memory stays bounded.
+LineStatus read_file_line(std::FILE* f, std::string& line) {
     int ch = getc_unlocked(f);
-    if (ch == EOF) return false;
+    if (ch == EOF) return LineStatus::End;
     while (ch != EOF && ch != '\n') {
         if (line.size() >= kMaxLineBytes) {
-            line.clear();
-            return false;
+            while (ch != EOF && ch != '\n') ch = getc_unlocked(f);
+            return LineStatus::TooLong;
         }
         line.push_back(static_cast<char>(ch));
         ch = getc_unlocked(f);
     }
-    return true;
+    return line_read(line);
+}
+
+// Open for reading only what is a regular file: a FIFO would wait for a writer, a device may
+// never end. The name is checked before it is opened, and the file opened checked again.
+int open_regular(Channel& c, const std::string& path) {
+    auto refusal = [](const struct stat& st) { return S_ISDIR(st.st_mode) ? EISDIR : EINVAL; };
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return refusal(st);
+    errno = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int status = S_ISREG(st.st_mode) ? EIO : refusal(st);
+        ::close(fd);
+        return status;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (f == nullptr) {
+        const int status = errno != 0 ? errno : EIO;
+        ::close(fd);
+        return status;
+    }
+    c.f = f;
+    c.reading = true;
+    return 0;
 }
 
 }  // namespace
 
 int open_old(int unit, std::string_view name) {
-    int st = open_file(unit, name, "rb", true);
+    Channel* c = channel(unit);
+    if (c == nullptr || unit == kStdin || unit == kStdout) return EBADF;
+    close(unit);
+    std::string path(name);
+    while (!path.empty() && path.back() == ' ') path.pop_back();
+    if (path.empty()) return ENOENT;
+    int st = open_regular(*c, path);
     if (st == 0) rewind(unit);
     return st;
 }
@@ -140,17 +172,19 @@ bool is_open(int unit) {
     return c != nullptr && c->f != nullptr;
 }
 
-bool read_line(int unit, std::string& line) {
+LineStatus read_line_status(int unit, std::string& line) {
     line.clear();
     if (unit == kStdin) {
-        if (stdin_override) return read_stdin_line(line);
-        read_stdin_line(line);
+        if (stdin_override) return read_stdin_override(line);
+        std::fflush(stdout);  // a prompt must be visible before the user answers
         return read_file_line(stdin, line);
     }
     Channel* c = channel(unit);
-    if (c == nullptr || c->f == nullptr || !c->reading) return false;
+    if (c == nullptr || c->f == nullptr || !c->reading) return LineStatus::End;
     return read_file_line(c->f, line);
 }
+
+bool read_line(int unit, std::string& line) { return read_line_status(unit, line) == LineStatus::Ok; }
 
 void write_line(int unit, std::string_view text) {
     put(unit, text);

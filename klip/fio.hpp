@@ -18,8 +18,9 @@ namespace fio {
 constexpr int kStdin = 5;
 constexpr int kStdout = 6;
 
-// Open an existing text file for reading (status OLD). Returns 0, or the system's errno
-// (21 for a directory). The unit is rewound.
+// Open an existing text file for reading (status OLD). Returns 0, or the system's errno;
+// a name that is not a regular file is refused without waiting on it: 21 (EISDIR) for a
+// directory, 22 (EINVAL) for a FIFO, a device or a socket. The unit is rewound.
 int open_old(int unit, std::string_view name);
 // Create or replace a text file for writing (status UNKNOWN; emptied when opened).
 int open_new(int unit, std::string_view name);
@@ -32,8 +33,15 @@ int close_checked(int unit);
 void rewind(int unit);
 bool is_open(int unit);
 
-// Read one line (without its end-of-line character). Returns false at end of file or on a
-// read error; `line` is then empty.
+// Longest line accepted from any file or from the terminal.
+constexpr size_t kMaxLineBytes = size_t{16} << 20;
+enum class LineStatus { Ok, End, TooLong };
+// Read one line, without its end-of-line character and without a carriage return that ends
+// it. End at end of file or on a read error (`line` empty). A line longer than
+// kMaxLineBytes is TooLong: `line` holds its beginning, the rest of it is passed over and
+// the next read starts on the line after it.
+LineStatus read_line_status(int unit, std::string& line);
+// As read_line_status, true only for a line read in full.
 bool read_line(int unit, std::string& line);
 // Write one line; an open prompt on that unit is continued.
 void write_line(int unit, std::string_view text);

@@ -72,7 +72,8 @@ bool parse_real(std::string_view tok, float& value) {
 ReadStatus ListReader::next_token(std::string_view& tok) {
     while (true) {
         if (!have_line_) {
-            if (!read_line(unit_, line_)) return ReadStatus::End;
+            const LineStatus st = read_line_status(unit_, line_);
+            if (st != LineStatus::Ok) return st == LineStatus::End ? ReadStatus::End : ReadStatus::Bad;
             have_line_ = true;
             pos_ = 0;
             ++lines_;
@@ -105,9 +106,10 @@ ReadStatus ListReader::next_real(float& value) {
 
 ReadStatus read_text(int unit, int n, std::string& out) {
     std::string line;
-    if (!read_line(unit, line)) {
+    const LineStatus st = read_line_status(unit, line);
+    if (st != LineStatus::Ok) {
         out.assign(static_cast<size_t>(n > 0 ? n : 0), ' ');
-        return ReadStatus::End;
+        return st == LineStatus::End ? ReadStatus::End : ReadStatus::Bad;
     }
     line.resize(static_cast<size_t>(n > 0 ? n : 0), ' ');
     out = std::move(line);
@@ -116,7 +118,9 @@ ReadStatus read_text(int unit, int n, std::string& out) {
 
 ReadStatus skip_line(int unit) {
     std::string line;
-    return read_line(unit, line) ? ReadStatus::Ok : ReadStatus::End;
+    const LineStatus st = read_line_status(unit, line);
+    if (st == LineStatus::Ok) return ReadStatus::Ok;
+    return st == LineStatus::End ? ReadStatus::End : ReadStatus::Bad;
 }
 
 }  // namespace fio

@@ -56,7 +56,9 @@ void list_mnemonics(int lu) {
 bool more_wanted() {
     fio::List(comlu[1]) << "SUITE ?";
     std::string answer;
-    if (!fio::read_line(comlu[3], answer)) return false;
+    const fio::LineStatus st = fio::read_line_status(comlu[3], answer);
+    if (st == fio::LineStatus::TooLong) error(-17);  // counted; the listing stops
+    if (st != fio::LineStatus::Ok) return false;
     return pad(answer, 3) == "   ";
 }
 

@@ -12,7 +12,10 @@ namespace klip {
 
 namespace {
 
-enum class ReadResult { Line, End };
+enum class ReadResult { Line, End, TooLong };
+
+// Toolkit code of a line longer than the text layer accepts.
+constexpr int32_t kLineTooLong = -17;
 
 bool at_terminal() { return comlu[2] == comlu[3]; }
 
@@ -22,17 +25,14 @@ bool is_terminator(char c) { return spcar.TERM.view().find(c) != std::string_vie
 ReadResult read_raw() {
     ccsyn.BUF.blank();
     std::string line;
-    if (indic.IBIN == 0) {
-        if (at_terminal()) dial(comlu[1], "->");
-        if (!fio::read_line(comlu[2], line)) return ReadResult::End;
-    } else {
-        // Record mode: the records of the command file are its successive 80-column lines.
-        if (!fio::read_line(comlu[2], line)) return ReadResult::End;
-        indic.IREC += 1;
-    }
+    if (indic.IBIN == 0 && at_terminal()) dial(comlu[1], "->");
+    const fio::LineStatus st = fio::read_line_status(comlu[2], line);
+    if (st == fio::LineStatus::End) return ReadResult::End;
+    // Record mode: the records of the command file are its successive 80-column lines.
+    if (indic.IBIN != 0) indic.IREC += 1;
     std::size_t n = line.size() < static_cast<std::size_t>(kLineLen) ? line.size() : kLineLen;
     std::copy_n(line.begin(), n, ccsyn.BUF.c.begin());
-    return ReadResult::Line;
+    return st == fio::LineStatus::Ok ? ReadResult::Line : ReadResult::TooLong;
 }
 
 // End of a command file: close it and return to the previous input level, skipping the
@@ -79,7 +79,8 @@ void lire() {
     while (true) {
         indic.INDERR = 0;
         cisyn.IPTR = 1;
-        if (read_raw() == ReadResult::End) {
+        const ReadResult got = read_raw();
+        if (got == ReadResult::End) {
             ccsyn.BUF.blank();
             if (at_terminal()) {
                 indic.INDERR = -1;
@@ -89,6 +90,11 @@ void lire() {
             continue;
         }
         if (indic.IECHO == 1) ecrire(ccsyn.BUF.view(), comlu[1]);
+        if (got == ReadResult::TooLong) {
+            // Not a command: reported, counted, and reading goes on with the next line.
+            error(kLineTooLong);
+            continue;
+        }
         if (is_terminator(ccsyn.BUF.at1(1))) continue;  // comment line
         std::size_t lt = ccsyn.BUF.view().substr(0, kLineLen).find('<');
         if (lt == std::string_view::npos) return;

@@ -7,6 +7,7 @@
 #   setup/            copied into a fresh temporary folder T; the program runs in T/run,
 #                     so the catalogue and table files sit one level up (T/replam, T/NAME-bin)
 #   no_data_files     optional: do not copy the message and help files into T/run
+#   prepare           optional: a bash script run in T before the program (e.g. to make a FIFO)
 #   expected_stdout   standard output, byte for byte (the banner date written as <DATE>)
 #   expected_status   optional: the exit status (default 0)
 #   expected/         files compared byte for byte against T (e.g. expected/run/bruit)
@@ -19,6 +20,9 @@ mkdir -p "$tmp/run"
 if [ -d "$case_dir/setup" ]; then cp -R "$case_dir/setup/." "$tmp/"; fi
 if [ ! -e "$case_dir/no_data_files" ]; then
   cp "$src/data/synerr" "$src/data/zotmer" "$src/data/zothlp" "$tmp/run/"
+fi
+if [ -f "$case_dir/prepare" ] && ! (cd "$tmp" && bash "$case_dir/prepare"); then
+  echo "prepare failed"; exit 1
 fi
 prog=$zot
 if [ -f "$case_dir/program" ] && [ "$(cat "$case_dir/program")" = cumavg ]; then prog=$cumavg; fi

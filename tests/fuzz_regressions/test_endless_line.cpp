@@ -1,26 +1,74 @@
-// A file without line ends that never finishes (a device such as /dev/zero or a pipe that
-// keeps writing), named as a command file with BIBLI or as a data file at CA: a line longer
-// than the text layer accepts ends the read as a read error, instead of zot neither ending
-// nor ceasing to grow. The end-to-end cases hang_*_endless_line show the whole program.
+// Unbounded input: a name that is not a regular file (a device that never ends, a FIFO that
+// would wait for a writer, a folder) is refused when it is opened; a line longer than the
+// text layer accepts (16 MiB) is reported as such, its rest passed over, and reading goes
+// on with the next line. The end-to-end cases hang_*_endless_line and io_fifo_data_file
+// show the whole program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "klip/fio.hpp"
+#include "klip/klip.hpp"
 
 namespace {
 
-TEST(EndlessLineDeathTest, ReadOfALineWithoutEndFails) {
+namespace fs = std::filesystem;
+
+TEST(EndlessLineDeathTest, NamesThatAreNotRegularFilesAreRefusedWithoutWaiting) {
     EXPECT_EXIT(
         {
-            ::alarm(10);  // the fault shows as SIGALRM instead of a hang
-            if (fio::open_old(40, "/dev/zero") != 0) ::_exit(3);
-            std::string line;
-            const bool ok = fio::read_line(40, line);
-            ::_exit(ok ? 1 : 0);
+            ::alarm(10);  // a FIFO opened the plain way would wait here for ever
+            const fs::path dir = fs::temp_directory_path() / ("zot_fifo_" + std::to_string(::getpid()));
+            fs::create_directories(dir);
+            const std::string fifo = (dir / "fifo").string();
+            if (::mkfifo(fifo.c_str(), 0600) != 0) ::_exit(4);
+            const int a = fio::open_old(40, fifo);
+            const int b = fio::open_old(40, "/dev/zero");
+            const int c = fio::open_old(40, dir.string());
+            fs::remove_all(dir);
+            ::_exit(a == EINVAL && b == EINVAL && c == EISDIR && !fio::is_open(40) ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+TEST(EndlessLine, LongLineIsReportedAndReadingGoesOnAfterIt) {
+    const fs::path path = fs::temp_directory_path() / ("zot_long_" + std::to_string(::getpid()));
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        const std::string chunk(1 << 20, 'x');
+        for (int i = 0; i < 17; ++i) std::fwrite(chunk.data(), 1, chunk.size(), f);
+        std::fputs("\r\nnext\r\n", f);
+        std::fclose(f);
+    }
+    ASSERT_EQ(fio::open_old(40, path.string()), 0);
+    std::string line;
+    EXPECT_EQ(fio::read_line_status(40, line), fio::LineStatus::TooLong);
+    EXPECT_EQ(line.size(), fio::kMaxLineBytes);
+    EXPECT_EQ(fio::read_line_status(40, line), fio::LineStatus::Ok);
+    EXPECT_EQ(line, "next");  // the carriage return that ends it is not part of it
+    EXPECT_EQ(fio::read_line_status(40, line), fio::LineStatus::End);
+    fio::close(40);
+    fs::remove(path);
+}
+
+TEST(EndlessLine, LongCommandLineIsACountedErrorAndTheNextLineIsRead) {
+    klip::comlu[1] = 6;
+    klip::comlu[2] = klip::comlu[3] = 5;
+    fio::stdin_from_string(std::string(fio::kMaxLineBytes + 1, 'A') + "\nEXIT\r\n");
+    fio::capture_begin();
+    const int32_t before = klip::cisyn.NERR;
+    klip::lire();
+    fio::capture_end();
+    EXPECT_EQ(klip::indic.INDERR, 0);
+    EXPECT_EQ(klip::cisyn.NERR, before + 1);
+    EXPECT_EQ(klip::ccsyn.BUF.view().substr(0, 5), "EXIT ");
+    fio::stdin_from_string("");
 }
 
 }  // namespace
