@@ -274,6 +274,7 @@ void run_start() {
     s.nmade = 0;
     s.nppv.fill(0);
     s.enpv.fill(0.0f);
+    s.tdyn = 0.0f;
     clear_spectra();
     if (run.STAT != 0) {
         s.neq = 0;
@@ -320,11 +321,16 @@ bool time_step() {
     }
     s.tcalt = s.tcalt + s.tcal;
     step_averages();
+    if (run.STAT == 0) write_dynamic_line();
+    bool ended = false;
     if (s.lequi == 0) {
         equilibration_test();
-        return false;
+    } else {
+        ended = stationary_step();
     }
-    return stationary_step();
+    // A run piped to a file or to tee shows its progress step by step.
+    fio::flush(fio::kStdout);
+    return ended;
 }
 
 void final_averages() {
@@ -359,6 +365,7 @@ void simulate() {
     final_averages();
     report_section3();
     if (run.npart == 1) close_noise_file();
+    close_dynamic_file();
     if (run.ispec == 1) write_spectra_file();
     const int lu = klip::comlu[1];
     for (int i = 0; i < 3; ++i) fio::write_line(lu, "");

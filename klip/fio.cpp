@@ -167,6 +167,15 @@ void write_record(int unit, const void* data, int32_t nbytes) {
     std::fwrite(&nbytes, sizeof nbytes, 1, c->f);
 }
 
+void flush(int unit) {
+    if (unit == kStdout) {
+        if (!capturing) std::fflush(stdout);
+        return;
+    }
+    Channel* c = channel(unit);
+    if (c != nullptr && c->f != nullptr && !c->reading) std::fflush(c->f);
+}
+
 void flush_all() {
     std::fflush(stdout);
     for (Channel& c : channels) {
