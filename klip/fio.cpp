@@ -157,7 +157,11 @@ void write_line(int unit, std::string_view text) {
     put(unit, "\n");
 }
 
-void write_prompt(int unit, std::string_view text) { put(unit, text); }
+// A prompt is shown at once, even when standard output is a pipe or a file.
+void write_prompt(int unit, std::string_view text) {
+    put(unit, text);
+    if (unit == kStdout && !capturing) std::fflush(stdout);
+}
 
 void write_record(int unit, const void* data, int32_t nbytes) {
     Channel* c = channel(unit);

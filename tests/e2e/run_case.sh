@@ -3,6 +3,7 @@
 #
 # A case folder holds:
 #   stdin             the commands and answers typed by the user
+#   args              optional: the command-line arguments (one line, split at blanks)
 #   program           optional: "cumavg" to run cumavg instead of zot
 #   setup/            copied into a fresh temporary folder T; the program runs in T/run,
 #                     so the catalogue and table files sit one level up (T/replam, T/NAME-bin)
@@ -23,7 +24,9 @@ fi
 prog=$zot
 if [ -f "$case_dir/program" ] && [ "$(cat "$case_dir/program")" = cumavg ]; then prog=$cumavg; fi
 
-(cd "$tmp/run" && "$prog" < "$case_dir/stdin" > "$tmp/stdout.raw" 2> "$tmp/stderr")
+args=()
+if [ -f "$case_dir/args" ]; then read -r -a args < "$case_dir/args"; fi
+(cd "$tmp/run" && "$prog" ${args[@]+"${args[@]}"} < "$case_dir/stdin" > "$tmp/stdout.raw" 2> "$tmp/stderr")
 status=$?
 
 # Mask the banner date, checking its shape.
