@@ -79,6 +79,9 @@ struct Steps {
     float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;
     float fcoeffionx1 = 0.0f, fcoeffionx2 = 0.0f;
     int32_t nmade = 0;  // stationary steps actually made
+    // Whole-run totals for the overflow hint: cancelled flights, events, particle-steps
+    // (every flight either ends in an event or ends a particle's step).
+    int64_t run_lim = 0, run_events = 0, run_particle_steps = 0;
 };
 inline Steps steps;
 

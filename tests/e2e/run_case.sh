@@ -10,6 +10,7 @@
 #   no_data_files     optional: do not copy the message and help files into T/run
 #   expected_stdout   standard output, byte for byte (the banner date written as <DATE>)
 #   expected_status   optional: the exit status (default 0)
+#   expected_stderr   optional: standard error, byte for byte
 #   expected/         files compared byte for byte against T (e.g. expected/run/bruit)
 #   absent            optional: paths relative to T that must not exist afterwards
 set -u
@@ -41,6 +42,9 @@ if [ "$status" != "$want_status" ]; then
 fi
 if [ -f "$case_dir/expected_stdout" ] && ! cmp -s "$tmp/stdout" "$case_dir/expected_stdout"; then
   echo "standard output differs:"; diff "$case_dir/expected_stdout" "$tmp/stdout" | head -40; fail=1
+fi
+if [ -f "$case_dir/expected_stderr" ] && ! cmp -s "$tmp/stderr" "$case_dir/expected_stderr"; then
+  echo "standard error differs:"; diff "$case_dir/expected_stderr" "$tmp/stderr" | head -20; fail=1
 fi
 if [ -d "$case_dir/expected" ]; then
   while IFS= read -r -d '' f; do
