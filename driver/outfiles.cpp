@@ -150,16 +150,48 @@ void close_noise_file() {
     if (!ec) std::filesystem::resize_file("bruit", size - size % 16u, ec);
 }
 
+// The dynamic-run file stays open for the whole run: one line follows every time step.
 void write_dynamic_header() {
     const int lu = setup.ludes;
+    outfiles.dynamic_open = false;
     const int status = fio::open_new(lu, run.fildes.trimmed());
     if (status != 0) {
         report_open_failure(status, run.fildes.view());
         return;
     }
+    outfiles.dynamic_open = true;
     fio::write_fmt(lu, "(5(1X,A))",
                    {"temps(ps)", "position(nm)", "energie(ev)", "en.tot(ev)", "vitesse(cm/s)"});
-    close_output(lu, run.fildes.view());
+}
+
+// Called after the step averages, while the mean velocities are still in m/s. The time
+// counts the particles' own budget of the step (dt in a run started with no field at the
+// first step, else the step's duration).
+void write_dynamic_line() {
+    Steps& s = steps;
+    const Run& r = run;
+    const Ensemble& e = ensemble;
+    s.tdyn = s.tdyn + (s.neq == 1 ? r.dt : s.tcal);
+    if (!outfiles.dynamic_open) return;
+    float position = 0.0f;
+    float velocity = 0.0f;
+    if (r.champ != 0.0f) {
+        float sum = 0.0f;
+        for (int32_t i = 1; i <= r.npart; ++i) {
+            sum += ((e.XX[i] * r.ex + e.XY[i] * r.ey) + e.XZ[i] * r.ez) / r.champ;
+        }
+        position = sum / static_cast<float>(r.npart) * 100.0f;
+        velocity = ((s.vxm * r.ex + s.vym * r.ey) + s.vzm * r.ez) / r.champ * 100.0f;
+    }
+    const float ps = s.tdyn * 1e12f;
+    { fio::List(setup.ludes) << ps << position << s.enm << s.entm << velocity; }
+    fio::flush(setup.ludes);  // a plot of the file can follow the run
+}
+
+void close_dynamic_file() {
+    if (!outfiles.dynamic_open) return;
+    outfiles.dynamic_open = false;
+    close_output(setup.ludes, run.fildes.view());
 }
 
 // The spectra file is written under a temporary name beside it and renamed over it once

@@ -62,6 +62,7 @@ struct Steps {
     float vxmion1m = 0.0f, vxmion2m = 0.0f;
     float coeffionx1 = 0.0f, coeffionx2 = 0.0f;
     float endyn = 0.0f, xpdyn = 0.0f;
+    float tdyn = 0.0f;  // dynamic run: time the particles have flown since the run start (s)
 
     float evm = 0.0f, rlxen = 0.0f;
     float rlxmx = 0.0f, rlxmy = 0.0f, rlxmz = 0.0f, rlxm = 0.0f;
@@ -78,12 +79,16 @@ struct Steps {
     float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;
     float fcoeffionx1 = 0.0f, fcoeffionx2 = 0.0f;
     int32_t nmade = 0;  // stationary steps actually made
+    // Whole-run totals for the overflow hint: cancelled flights, events, particle-steps
+    // (every flight either ends in an event or ends a particle's step).
+    int64_t run_lim = 0, run_events = 0, run_particle_steps = 0;
 };
 inline Steps steps;
 
 // Output files of the run.
 struct OutFiles {
     bool noise_open = false;
+    bool dynamic_open = false;
 };
 inline OutFiles outfiles;
 
@@ -123,6 +128,10 @@ void open_noise_file();
 void write_noise_record();
 void close_noise_file();
 void write_dynamic_header();
+// One line of the dynamic-run file after a time step: time (ps), mean position along the
+// field (nm), mean kinetic and total energies (eV), mean velocity along the field (cm/s).
+void write_dynamic_line();
+void close_dynamic_file();
 void write_spectra_file();
 // Report an output file that cannot be opened (toolkit code -7 and the I/O status line).
 void report_open_failure(int status, std::string_view name);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "driver/records.hpp"
 #include "driver/run.hpp"
@@ -101,6 +102,8 @@ void printable_values() {
 }
 
 void clear_phase_counters() {
+    steps.run_lim += static_cast<int64_t>(flight.nlim);
+    steps.run_events += static_cast<int64_t>(flight.ninter);
     flight.ninter = 0;
     NBINTER = 0;
     flight.nlim = 0;
@@ -207,7 +210,11 @@ bool stationary_step() {
     s.fnself += static_cast<float>(NBINTER);
     ++s.nmade;
 
-    if (s.idteq >= r.ndteq) return true;
+    if (s.idteq >= r.ndteq) {
+        s.run_lim += static_cast<int64_t>(flight.nlim);
+        s.run_events += static_cast<int64_t>(flight.ninter);
+        return true;
+    }
     s.tcal = r.dteq;
     ++s.idteq;
     flight.nion = 0;
@@ -274,6 +281,8 @@ void run_start() {
     s.nmade = 0;
     s.nppv.fill(0);
     s.enpv.fill(0.0f);
+    s.tdyn = 0.0f;
+    s.run_lim = s.run_events = s.run_particle_steps = 0;
     clear_spectra();
     if (run.STAT != 0) {
         s.neq = 0;
@@ -319,12 +328,18 @@ bool time_step() {
         move_particle();
     }
     s.tcalt = s.tcalt + s.tcal;
+    s.run_particle_steps += run.npart;
     step_averages();
+    if (run.STAT == 0) write_dynamic_line();
+    bool ended = false;
     if (s.lequi == 0) {
         equilibration_test();
-        return false;
+    } else {
+        ended = stationary_step();
     }
-    return stationary_step();
+    // A run piped to a file or to tee shows its progress step by step.
+    fio::flush(fio::kStdout);
+    return ended;
 }
 
 void final_averages() {
@@ -350,6 +365,20 @@ void final_averages() {
     s.fnself = s.fninter == 0.0f ? 0.0f : s.fnself / s.fninter * 100.0f;
 }
 
+// On standard error: the share of flights cancelled at the top of the tables, when any.
+void overflow_hint() {
+    const Steps& s = steps;
+    if (s.run_lim <= 0) return;
+    const double flights = static_cast<double>(s.run_events + s.run_particle_steps);
+    const double share = flights > 0.0 ? 100.0 * static_cast<double>(s.run_lim) / flights : 100.0;
+    std::fprintf(stderr,
+                 "zot: hint: %lld of %.0f free flights (%.3g %%) were cancelled because the energy "
+                 "would reach the top of the tables (energy overflows).\n"
+                 "zot: hint: the hot carriers are cut off and the results are biased; make the table "
+                 "again with a higher top (etop in the description for tabgen).\n",
+                 static_cast<long long>(s.run_lim), flights, share);
+}
+
 void simulate() {
     build_ensemble();
     flight_setup();
@@ -359,9 +388,11 @@ void simulate() {
     final_averages();
     report_section3();
     if (run.npart == 1) close_noise_file();
+    close_dynamic_file();
     if (run.ispec == 1) write_spectra_file();
     const int lu = klip::comlu[1];
     for (int i = 0; i < 3; ++i) fio::write_line(lu, "");
+    overflow_hint();
 }
 
 }  // namespace driver

@@ -191,7 +191,11 @@ void write_line(int unit, std::string_view text) {
     put(unit, "\n");
 }
 
-void write_prompt(int unit, std::string_view text) { put(unit, text); }
+// A prompt is shown at once, even when standard output is a pipe or a file.
+void write_prompt(int unit, std::string_view text) {
+    put(unit, text);
+    if (unit == kStdout && !capturing) std::fflush(stdout);
+}
 
 void write_record(int unit, const void* data, int32_t nbytes) {
     Channel* c = channel(unit);
@@ -199,6 +203,15 @@ void write_record(int unit, const void* data, int32_t nbytes) {
     std::fwrite(&nbytes, sizeof nbytes, 1, c->f);
     std::fwrite(data, 1, static_cast<size_t>(nbytes), c->f);
     std::fwrite(&nbytes, sizeof nbytes, 1, c->f);
+}
+
+void flush(int unit) {
+    if (unit == kStdout) {
+        if (!capturing) std::fflush(stdout);
+        return;
+    }
+    Channel* c = channel(unit);
+    if (c != nullptr && c->f != nullptr && !c->reading) std::fflush(c->f);
 }
 
 void flush_all() {

@@ -49,6 +49,8 @@ void write_line(int unit, std::string_view text);
 void write_prompt(int unit, std::string_view text);
 // One unformatted record: 4-byte length, payload, 4-byte length (native byte order).
 void write_record(int unit, const void* data, int32_t nbytes);
+// Flush one output channel (unit 6: standard output).
+void flush(int unit);
 // Flush every open output channel (standard output included).
 void flush_all();
 // Flush everything and end the process with `code`.

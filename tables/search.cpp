@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -32,6 +33,21 @@ struct SearchWork {
     int32_t in = 0;
 };
 SearchWork work;
+
+// What the scan saw, for the hint on standard error when nothing fits: the record that
+// came nearest (the material agrees and the most of carrier, temperature and doping), the
+// material names listed, and the record that could not be read.
+struct Nearest {
+    int records = 0;
+    int best = -1;  // fields agreeing beside the material, -1: no record of the material
+    int line = 0;
+    std::string file;
+    char type = ' ';
+    float temp = 0.0f, dop = 0.0f;
+    std::string materials;  // distinct names, blank-separated
+    int unreadable = 0;     // line of the record that stopped the scan, 0: none
+};
+Nearest nearest;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -99,8 +115,10 @@ bool next_record(int unit, klip::Text<80>& nfidat) {
     if (!fio::read_line(unit, line)) return false;
     float temp = 0.0f;
     float dop = 0.0f;
-    if (!read_field(columns(line, 33, 37), 0, temp)) return false;
-    if (!read_field(columns(line, 47, 57), 1, dop)) return false;
+    if (!read_field(columns(line, 33, 37), 0, temp) || !read_field(columns(line, 47, 57), 1, dop)) {
+        nearest.unreadable = nearest.records + 1;
+        return false;
+    }
     nfidat.set(columns(line, 1, 12));
     work.nomrep.set(columns(line, 17, 28));
     work.temrep = temp;
@@ -116,6 +134,78 @@ int32_t first_blank(const klip::Text<N>& t) {
         if (t.c[k] == ' ') return static_cast<int32_t>(k + 1);
     }
     return 0;
+}
+
+bool same_name(std::string_view nommat) {
+    return work.in == work.inom &&
+           nommat.substr(0, static_cast<size_t>(work.inom - 1)) ==
+               work.nomrep.view().substr(0, static_cast<size_t>(work.in - 1));
+}
+
+void note_record(std::string_view nommat, float temp, char type, float dopmat,
+                 const klip::Text<80>& nfidat) {
+    Nearest& n = nearest;
+    ++n.records;
+    const std::string name(work.nomrep.trimmed());
+    if (!name.empty() && (" " + n.materials + " ").find(" " + name + " ") == std::string::npos &&
+        n.materials.size() < 200) {
+        n.materials += n.materials.empty() ? name : " " + name;
+    }
+    if (!same_name(nommat)) return;
+    const int agree = (type == work.typrep) + (temp == work.temrep) +
+                      (std::fabs(dopmat - work.doprep) <= 0.01f * std::fabs(dopmat));
+    if (agree <= n.best) return;
+    n.best = agree;
+    n.line = n.records;
+    n.file = std::string(nfidat.trimmed());
+    n.type = work.typrep;
+    n.temp = work.temrep;
+    n.dop = work.doprep;
+}
+
+std::string carrier_name(char type) {
+    if (type == 'E') return "electrons (E)";
+    if (type == 'T') return "holes (T)";
+    return std::string("carrier '") + type + "'";
+}
+
+// The hint on standard error after a search that found nothing.
+void hint(std::string_view ficrep, std::string_view nommat, float temp, char type, float dopmat) {
+    const Nearest& n = nearest;
+    const std::string cat(klip::Text<80>(ficrep).trimmed());
+    const std::string mat(klip::Text<12>(nommat).trimmed());
+    std::fprintf(stderr, "zot: hint: the catalogue %s (%d record%s read) has no table for %s, %s, %g K, doping %g cm-3.\n",
+                 cat.c_str(), n.records, n.records == 1 ? "" : "s", mat.c_str(),
+                 carrier_name(type).c_str(), static_cast<double>(temp), static_cast<double>(dopmat));
+    if (n.unreadable > 0) {
+        std::fprintf(stderr, "zot: hint: line %d of the catalogue cannot be read (columns 33-37 temperature, 47-57 doping); the search stopped there.\n",
+                     n.unreadable);
+    }
+    if (n.best < 0) {
+        std::fprintf(stderr, "zot: hint: material does not match: no record names %s (names are compared up to their first blank); the catalogue lists: %s.\n",
+                     mat.c_str(), n.materials.empty() ? "nothing" : n.materials.c_str());
+    } else {
+        std::string diff;
+        char b[160];
+        if (n.type != type) {
+            diff += "; carrier " + carrier_name(n.type) + " where the run asks " + carrier_name(type);
+        }
+        if (n.temp != temp) {
+            std::snprintf(b, sizeof b, "; temperature %g K where the run asks %g K (must be equal)",
+                          static_cast<double>(n.temp), static_cast<double>(temp));
+            diff += b;
+        }
+        if (!(std::fabs(dopmat - n.dop) <= 0.01f * std::fabs(dopmat))) {
+            std::snprintf(b, sizeof b, "; doping %g cm-3 where the run asks %g (must agree within 1 %%)",
+                          static_cast<double>(n.dop), static_cast<double>(dopmat));
+            diff += b;
+        }
+        std::fprintf(stderr, "zot: hint: the nearest record, line %d (%s), has%s.\n", n.line,
+                     n.file.c_str(), diff.empty() ? "" : diff.c_str() + 1);
+    }
+    std::fprintf(stderr, "zot: hint: change the material data file to match a record, or make the table with tabgen:\n"
+                         "zot: hint:   tabgen -o DIR description.mat   (DIR: the folder of %s; see docs/materials.md)\n",
+                 cat.c_str());
 }
 
 bool fits(std::string_view nommat, float temp, char type, float dopmat) {
@@ -144,10 +234,12 @@ int search(std::string_view ficrep, std::string_view nommat_in, float temp, char
     const std::string nommat = klip::pad(nommat_in, 12);
     work.nomusr2.set(nommat);
     if (klip::opnold(unit, ficrep) != 0) return 1;
+    nearest = Nearest{};
     while (next_record(unit, nfidat)) {
         work.nomrep2.set(work.nomrep.view());
         work.inom = first_blank(work.nomusr2);
         work.in = first_blank(work.nomrep2);
+        note_record(nommat, temp, type, dopmat, nfidat);
         if (klip::debug.level >= 2) {
             fio::List(out) << nfidat.view() << work.nomrep.view() << work.temrep
                            << std::string_view(&work.typrep, 1) << work.doprep;
@@ -161,6 +253,7 @@ int search(std::string_view ficrep, std::string_view nommat_in, float temp, char
     not_found(out, nommat, type, temp);
     klip::cisyn.NERR += 1;  // the run cannot be made: counted like the errors reported
     fio::close(unit);
+    hint(ficrep, nommat, temp, type, dopmat);
     return 1;
 }
 

@@ -10,3 +10,8 @@ endif()
 
 # Regression tests of the faults found by fuzzing and by the output-file review.
 zot_unit_tests(test_fuzz_regressions fuzz_regressions driverlib)
+
+# The velocity-overshoot example (dynamic run) and its plot script.
+add_test(NAME example.overshoot
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/examples/test_overshoot.sh $<TARGET_FILE:zot> ${CMAKE_SOURCE_DIR})
+set_tests_properties(example.overshoot PROPERTIES TIMEOUT 600)

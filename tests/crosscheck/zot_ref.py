@@ -1336,6 +1336,21 @@ def move(R, IP):
         stage(4, R)
 
 
+def dynamic_line(R):
+    """One line of the dynamic-run file after a time step (velocities still in m/s)."""
+    R.tdyn = R.tdyn + (R.dt if R.neq == 1 else R.tcal)
+    pos = vel = F(0)
+    if R.champ != 0:
+        tot = F(0)
+        for i in range(1, R.npart + 1):
+            tot = tot + ((R.XX[i] * R.ex + R.XY[i] * R.ey) + R.XZ[i] * R.ez) / R.champ
+        pos = (tot / F(R.npart)) * F(100)
+        vel = (((R.vxm * R.ex + R.vym * R.ey) + R.vzm * R.ez) / R.champ) * F(100)
+    if R.dyn:
+        fields = (ff_real(v) for v in (R.tdyn * F(1e12), pos, R.enm, R.entm, vel))
+        R.dyn.write(" " + "".join(f if f == "  0." else " " + f for f in fields) + "\n")
+
+
 def simulate(R):
     global RUN
     RUN = R
@@ -1392,10 +1407,10 @@ def simulate(R):
         else:
             R.tcal = F(0)
             R.neq = 0
-        fh = open_output(R.fildes, "w")
-        if fh:
-            fh.write(" temps(ps) position(nm) energie(ev) en.tot(ev) vitesse(cm/s)\n")
-            fh.close()
+        R.dyn = open_output(R.fildes, "w")
+        if R.dyn:
+            R.dyn.write(" temps(ps) position(nm) energie(ev) en.tot(ev) vitesse(cm/s)\n")
+    R.tdyn = F(0)
     idteq = 0
     while True:
         R.nppv = [0] * 5
@@ -1421,6 +1436,8 @@ def simulate(R):
             R.coeffionx1 = (F(1) / R.vxmion1m) / F(100)
         for iv in range(1, nva + 1):
             R.enpv[iv] = R.enpv[iv] / F(R.nppv[iv]) if R.nppv[iv] != 0 else F(0)
+        if R.STAT == 0:
+            dynamic_line(R)
         evm = (R.ex * R.vxm + R.ey * R.vym) + R.ez * R.vzm
         rlxen = (R.enm - R.eth) / evm if evm != 0 else F(0)
         k = XM0 / QE
@@ -1605,6 +1622,8 @@ def simulate(R):
     if R.noise is not None:
         R.noise.close()
         R.noise = None
+    if R.STAT == 0 and R.dyn:
+        R.dyn.close()
     if R.ispec == 1:
         write_spectra(R)
     OUT.line("")

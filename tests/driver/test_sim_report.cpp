@@ -226,6 +226,7 @@ TEST_F(Loop, DynamicRunAddsEnergyAndWritesTheFileHeader) {
     ASSERT_EQ(v.size(), 3u);
     EXPECT_EQ(v[0].substr(0, 6), "  eni=");
     EXPECT_EQ(v[2], "  alp=  0.   meff=    1.00000");
+    driver::close_dynamic_file();
     EXPECT_EQ(read_file("dyn.txt"), " temps(ps) position(nm) energie(ev) en.tot(ev) vitesse(cm/s)\n");
 }
 

@@ -3,6 +3,7 @@
 #
 # A case folder holds:
 #   stdin             the commands and answers typed by the user
+#   args              optional: the command-line arguments (one line, split at blanks)
 #   program           optional: "cumavg" to run cumavg instead of zot
 #   setup/            copied into a fresh temporary folder T; the program runs in T/run,
 #                     so the catalogue and table files sit one level up (T/replam, T/NAME-bin)
@@ -10,6 +11,7 @@
 #   prepare           optional: a bash script run in T before the program (e.g. to make a FIFO)
 #   expected_stdout   standard output, byte for byte (the banner date written as <DATE>)
 #   expected_status   optional: the exit status (default 0)
+#   expected_stderr   optional: standard error, byte for byte
 #   expected/         files compared byte for byte against T (e.g. expected/run/bruit)
 #   absent            optional: paths relative to T that must not exist afterwards
 set -u
@@ -27,7 +29,9 @@ fi
 prog=$zot
 if [ -f "$case_dir/program" ] && [ "$(cat "$case_dir/program")" = cumavg ]; then prog=$cumavg; fi
 
-(cd "$tmp/run" && "$prog" < "$case_dir/stdin" > "$tmp/stdout.raw" 2> "$tmp/stderr")
+args=()
+if [ -f "$case_dir/args" ]; then read -r -a args < "$case_dir/args"; fi
+(cd "$tmp/run" && "$prog" ${args[@]+"${args[@]}"} < "$case_dir/stdin" > "$tmp/stdout.raw" 2> "$tmp/stderr")
 status=$?
 
 # Mask the banner date, checking its shape.
@@ -42,6 +46,9 @@ if [ "$status" != "$want_status" ]; then
 fi
 if [ -f "$case_dir/expected_stdout" ] && ! cmp -s "$tmp/stdout" "$case_dir/expected_stdout"; then
   echo "standard output differs:"; diff "$case_dir/expected_stdout" "$tmp/stdout" | head -40; fail=1
+fi
+if [ -f "$case_dir/expected_stderr" ] && ! cmp -s "$tmp/stderr" "$case_dir/expected_stderr"; then
+  echo "standard error differs:"; diff "$case_dir/expected_stderr" "$tmp/stderr" | head -20; fail=1
 fi
 if [ -d "$case_dir/expected" ]; then
   while IFS= read -r -d '' f; do

@@ -42,6 +42,7 @@ TEST_F(OutputFiles, SpectraFileOnAFullDeviceIsReported) {
 TEST_F(OutputFiles, DynamicRunFileOnAFullDeviceIsReported) {
     driver::run.fildes.set("/dev/full");
     driver::write_dynamic_header();
+    driver::close_dynamic_file();
     EXPECT_EQ(klip::cisyn.NERR, 1);
 }
 
