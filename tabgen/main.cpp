@@ -4,11 +4,11 @@
 //   tabgen [-o DIR] MATERIAL.mat...
 //
 // For each material description it writes DIR/<table>-bin and enters the material's line
-// in the catalogue DIR/replam (replacing the line of the same table name). Nothing is
-// written unless every material is valid.
+// in the catalogue DIR/replam, in place of the line of the same table name or of the same
+// material, carrier, temperature and doping. Nothing is written unless every material is
+// valid; the repository is locked (DIR/replam.lock) while the catalogue is updated, and
+// every file is replaced whole (through symbolic links) or not at all.
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +17,9 @@
 #include "tabgen/output.hpp"
 
 namespace {
+
+// A catalogue holds one short line per table.
+constexpr size_t kMaxCatalogueBytes = size_t{64} << 20;
 
 int usage() {
     std::fprintf(stderr, "usage: tabgen [-o DIR] MATERIAL.mat...\n");
@@ -57,7 +60,8 @@ int main(int argc, char** argv) {
     }
     if (files.empty()) return usage();
 
-    struct Out { std::string path, text, line; };
+    // Every description is read, checked and computed before the repository is touched.
+    struct Out { std::string file, table, text, line; };
     std::vector<Out> outs;
     for (const auto& f : files) {
         tabgen::Material m;
@@ -66,31 +70,64 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tabgen: %s\n", err.c_str());
             return 1;
         }
-        auto g = tabgen::build_tables(m, err);
         std::string line;
-        if (!g || !tabgen::check_tables(*g, err) || !tabgen::catalogue_line(m, line, err)) {
+        if (!tabgen::catalogue_line(m, line, err)) {
+            std::fprintf(stderr, "tabgen: %s: %s\n", f.c_str(), err.c_str());
+            return 1;
+        }
+        for (const auto& o : outs) {
+            const char* what = o.table == m.table                    ? "the same table name"
+                               : tabgen::same_material(o.line, line) ? "the same material, carrier, temperature and doping"
+                                                                     : nullptr;
+            if (what != nullptr) {
+                std::fprintf(stderr, "tabgen: %s and %s give %s (%s): one table would replace the other; "
+                             "give each its own, or build them in separate calls\n",
+                             o.file.c_str(), f.c_str(), what, m.table.c_str());
+                return 1;
+            }
+        }
+        outs.push_back({f, m.table, "", line});
+        auto g = tabgen::build_tables(m, err);
+        if (!g || !tabgen::check_tables(*g, err)) {
             std::fprintf(stderr, "tabgen: %s: %s\n", f.c_str(), err.c_str());
             return 1;
         }
         summary(m, *g);
-        outs.push_back({dir + "/" + m.table + "-bin", tabgen::format_tables(*g), line});
+        outs.back().text = tabgen::format_tables(*g);
+    }
+
+    // The catalogue is read, merged and written under the repository's lock, so that two
+    // tabgen runs into one repository never lose each other's lines.
+    const std::string catalogue_path = dir + "/replam";
+    const std::string lock_path = tabgen::resolve_links(catalogue_path) + ".lock";
+    tabgen::Lock lock;
+    std::string err;
+    if (!lock.acquire(lock_path, err, [&] {
+            std::fprintf(stderr, "tabgen: %s: another tabgen is updating this repository; waiting for it\n",
+                         lock_path.c_str());
+        })) {
+        std::fprintf(stderr, "tabgen: %s\n", err.c_str());
+        return 1;
     }
     std::string catalogue;
-    {
-        std::ifstream in(dir + "/replam", std::ios::binary);
-        if (in) {
-            std::ostringstream ss;
-            ss << in.rdbuf();
-            catalogue = ss.str();
-        }
+    if (tabgen::read_bounded(catalogue_path, kMaxCatalogueBytes, catalogue, err) == tabgen::ReadResult::Failed) {
+        std::fprintf(stderr, "tabgen: %s: cannot read the catalogue: %s; nothing was written\n",
+                     catalogue_path.c_str(), err.c_str());
+        return 1;
     }
-    for (const auto& o : outs) catalogue = tabgen::merge_catalogue(catalogue, o.line);
+    for (const auto& o : outs) {
+        std::vector<std::string> dropped;
+        catalogue = tabgen::merge_catalogue(catalogue, o.line, &dropped);
+        for (const auto& d : dropped)
+            std::fprintf(stderr, "tabgen: %s: the line of table %s for the same material, carrier, temperature "
+                         "and doping is replaced by table %s\n",
+                         catalogue_path.c_str(), d.substr(0, d.find(' ')).c_str(), o.table.c_str());
+    }
     std::vector<std::pair<std::string, std::string>> outputs;
-    for (const auto& o : outs) outputs.push_back({o.path, o.text});
-    outputs.push_back({dir + "/replam", catalogue});
-    std::string err;
+    for (auto& o : outs) outputs.push_back({dir + "/" + o.table + "-bin", std::move(o.text)});
+    outputs.push_back({catalogue_path, catalogue});
     if (!tabgen::write_all_atomic(outputs, err)) {
-        std::fprintf(stderr, "tabgen: %s\n", err.c_str());
+        std::fprintf(stderr, "tabgen: %s; nothing was replaced\n", err.c_str());
         return 1;
     }
     return 0;

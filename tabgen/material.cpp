@@ -1,9 +1,11 @@
 #include "tabgen/material.hpp"
 
+#include "tabgen/files.hpp"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <set>
 #include <sstream>
 
@@ -287,14 +289,18 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
 }
 
 bool read_material(const std::string& path, Material& m, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
-        return false;
+    std::string text, why;
+    switch (read_bounded(path, kMaxDescriptionBytes, text, why)) {
+        case ReadResult::Missing:
+            error = path + ": cannot open: " + std::strerror(ENOENT);
+            return false;
+        case ReadResult::Failed:
+            error = path + ": cannot read: " + why;
+            return false;
+        case ReadResult::Ok:
+            break;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (!parse_material(ss.str(), m, error)) {
+    if (!parse_material(text, m, error)) {
         error = path + ": " + error;
         return false;
     }

@@ -63,6 +63,9 @@ struct Material {
 // Parses a material description. On failure returns false and sets `error` to a message
 // naming the line and the field.
 bool parse_material(std::string_view text, Material& m, std::string& error);
+// A description is a short text: a file over this size, or one that is not a regular file,
+// is refused.
+constexpr size_t kMaxDescriptionBytes = size_t{4} << 20;
 bool read_material(const std::string& path, Material& m, std::string& error);
 
 }  // namespace tabgen

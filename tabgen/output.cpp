@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace tabgen {
 namespace {
@@ -159,68 +159,75 @@ bool catalogue_line(const Material& m, std::string& line, std::string& error) {
     return true;
 }
 
-std::string merge_catalogue(const std::string& catalogue, const std::string& line) {
-    std::istringstream in(catalogue);
-    std::string out, l;
-    bool replaced = false;
-    const std::string key = line.substr(0, 12);
-    while (std::getline(in, l)) {
-        if (pad(l, 12) == key && !replaced) {
-            out += line;
-            replaced = true;
-        } else {
-            out += l;
-        }
-        out += '\n';
-    }
-    if (!replaced) out += line + '\n';
-    return out;
-}
-
 namespace {
 
-std::string temp_name(const std::string& path) { return path + ".tmp" + std::to_string(getpid()); }
+// The fields a run's search matches a catalogue line on.
+struct Key {
+    std::string material;  // up to its first blank
+    double temperature = 0;
+    char carrier = ' ';
+    double doping = 0;
+};
 
-bool write_temp(const std::string& tmp, const std::string& text, std::string& error) {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    if (!f) {
-        error = "cannot write " + tmp;
+std::string column(const std::string& line, size_t first, size_t last) {
+    std::string s = line.size() >= first ? line.substr(first - 1, last - first + 1) : std::string();
+    const size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return "";
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+bool number(const std::string& field, double& v) {
+    if (field.empty()) return false;
+    std::string t = field;
+    for (char& c : t)
+        if (c == 'D' || c == 'd') c = 'E';
+    char* end = nullptr;
+    v = std::strtod(t.c_str(), &end);
+    return *end == '\0' && std::isfinite(v);
+}
+
+bool key_of(std::string line, Key& k) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string mat = column(line, 17, 28);
+    const std::string car = column(line, 42, 42);
+    const std::string dop = column(line, 47, 57);
+    if (mat.empty() || car.size() != 1 || !number(column(line, 33, 37), k.temperature) || !number(dop, k.doping))
         return false;
-    }
-    f << text;
-    f.flush();
-    if (!f) {
-        error = "cannot write " + tmp;
-        f.close();
-        std::remove(tmp.c_str());
-        return false;
-    }
+    k.material = mat.substr(0, mat.find(' '));
+    k.carrier = car[0];
+    if (dop.find_first_of("EeDd") == std::string::npos) k.doping /= 10;  // a scale factor of one
     return true;
 }
 
 }  // namespace
 
-bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files, std::string& error) {
-    size_t done = 0;
-    for (; done < files.size(); ++done)
-        if (!write_temp(temp_name(files[done].first), files[done].second, error)) break;
-    if (done < files.size()) {
-        for (size_t i = 0; i < done; ++i) std::remove(temp_name(files[i].first).c_str());
-        return false;
-    }
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::string tmp = temp_name(files[i].first);
-        if (std::rename(tmp.c_str(), files[i].first.c_str()) != 0) {
-            error = "cannot rename " + tmp + " to " + files[i].first;
-            for (size_t j = i; j < files.size(); ++j) std::remove(temp_name(files[j].first).c_str());
-            return false;
-        }
-    }
-    return true;
+bool same_material(const std::string& a, const std::string& b) {
+    Key x, y;
+    if (!key_of(a, x) || !key_of(b, y)) return false;
+    return x.material == y.material && x.carrier == y.carrier &&
+           static_cast<float>(x.temperature) == static_cast<float>(y.temperature) &&
+           std::fabs(x.doping - y.doping) <= 0.01 * std::fabs(y.doping);
 }
 
-bool write_atomic(const std::string& path, const std::string& text, std::string& error) {
-    return write_all_atomic({{path, text}}, error);
+std::string merge_catalogue(const std::string& catalogue, const std::string& line, std::vector<std::string>* dropped) {
+    std::istringstream in(catalogue);
+    std::string out, l;
+    bool placed = false;
+    const std::string key = line.substr(0, 12);
+    while (std::getline(in, l)) {
+        const bool same_table = pad(l, 12) == key;
+        if (same_table || same_material(l, line)) {
+            if (!same_table && dropped != nullptr) dropped->push_back(l);
+            if (placed) continue;
+            out += line;
+            placed = true;
+        } else {
+            out += l;
+        }
+        out += '\n';
+    }
+    if (!placed) out += line + '\n';
+    return out;
 }
 
 }  // namespace tabgen

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tabgen/build.hpp"
+#include "tabgen/files.hpp"
 #include "tabgen/material.hpp"
 
 namespace tabgen {
@@ -18,17 +19,16 @@ std::string format_tables(const Generated& g);
 // (17-28), temperature (33-37), carrier letter (42), doping (47-57).
 bool catalogue_line(const Material& m, std::string& line, std::string& error);
 
-// Replaces the line of `catalogue` (its text) whose table name equals the new line's, or
-// appends the new line.
-std::string merge_catalogue(const std::string& catalogue, const std::string& line);
+// True when two catalogue lines name the same material, carrier letter and temperature and
+// dopings within 1 % of the second line's (the match a run's search makes), whatever their
+// table names. Lines whose fields cannot be read match nothing.
+bool same_material(const std::string& a, const std::string& b);
 
-// Writes `text` to `path` through a temporary file in the same directory and a rename, so
-// that the file is either the old one or the whole new one.
-bool write_atomic(const std::string& path, const std::string& text, std::string& error);
-
-// The same for several files: every temporary file is written first, and only when all are
-// complete are they renamed into place; when a file cannot be written the temporary files
-// are removed and no file is replaced.
-bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files, std::string& error);
+// Enters `line` in `catalogue` (its text): it takes the place of the first line with the
+// same table name or the same material (same_material); the other such lines are removed,
+// so that a run finds the new table. The removed or replaced lines of other table names are
+// added to `dropped`. Without such a line, the new one is appended.
+std::string merge_catalogue(const std::string& catalogue, const std::string& line,
+                            std::vector<std::string>* dropped = nullptr);
 
 }  // namespace tabgen

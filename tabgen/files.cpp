@@ -1,0 +1,194 @@
+#include "tabgen/files.hpp"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tabgen {
+namespace {
+
+std::string dir_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return "";
+    return path.substr(0, slash + 1);
+}
+
+std::string base_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// SIGINT, SIGTERM and SIGHUP wait while temporary files exist, so that a stop can never
+// leave one behind; they take effect once the files are renamed or removed.
+class HoldSignals {
+public:
+    HoldSignals() {
+        sigset_t s;
+        sigemptyset(&s);
+        sigaddset(&s, SIGINT);
+        sigaddset(&s, SIGTERM);
+        sigaddset(&s, SIGHUP);
+        sigprocmask(SIG_BLOCK, &s, &old_);
+    }
+    ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+private:
+    sigset_t old_;
+};
+
+// Writes `text` under a new unique name beside `target`; returns the name, or "" with `error`.
+std::string write_temp(const std::string& target, const std::string& text, std::string& error) {
+    std::string tmp = dir_of(target) + "." + base_of(target) + ".XXXXXX";
+    const int fd = mkstemp(tmp.data());
+    if (fd < 0) {
+        error = "cannot create a temporary file in the folder of " + target + ": " + std::strerror(errno);
+        return "";
+    }
+    struct stat st;
+    mode_t mode;
+    if (stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    int code = fchmod(fd, mode) == 0 ? 0 : errno;
+    for (size_t done = 0; code == 0 && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno != EINTR) code = errno;
+        } else {
+            done += static_cast<size_t>(n);
+        }
+    }
+    if (code == 0 && fsync(fd) != 0) code = errno;
+    if (::close(fd) != 0 && code == 0) code = errno;
+    if (code != 0) {
+        error = "cannot write " + target + ": " + std::strerror(code);
+        unlink(tmp.c_str());
+        return "";
+    }
+    return tmp;
+}
+
+}  // namespace
+
+std::string resolve_links(const std::string& path) {
+    std::string p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        char buf[PATH_MAX];
+        const ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) return p;
+        const std::string target(buf, static_cast<size_t>(n));
+        p = target[0] == '/' ? target : dir_of(p) + target;
+    }
+    return p;  // a loop of links: the open or rename then fails with its own reason
+}
+
+ReadResult read_bounded(const std::string& path, size_t limit, std::string& text, std::string& error) {
+    text.clear();
+    // Not blocking on the open: a FIFO without a writer is refused, not waited for.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return ReadResult::Missing;
+        error = std::strerror(errno);
+        return ReadResult::Failed;
+    }
+    struct stat st;
+    int code = fstat(fd, &st) == 0 ? 0 : errno;
+    if (code == 0 && S_ISDIR(st.st_mode)) code = EISDIR;
+    if (code == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = "not a regular file (a FIFO, a device or a socket)";
+        return ReadResult::Failed;
+    }
+    if (code == 0) {
+        char buf[1 << 16];
+        for (;;) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                code = errno;
+                break;
+            }
+            if (n == 0) break;
+            if (text.size() + static_cast<size_t>(n) > limit) {
+                ::close(fd);
+                text.clear();
+                error = "longer than " + std::to_string(limit >> 20) + " MiB";
+                return ReadResult::Failed;
+            }
+            text.append(buf, static_cast<size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (code != 0) {
+        text.clear();
+        error = std::strerror(code);
+        return ReadResult::Failed;
+    }
+    return ReadResult::Ok;
+}
+
+Lock::~Lock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool Lock::acquire_impl(const std::string& path, std::string& error, void* ctx, void (*waiting)(void*)) {
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        error = "cannot open the lock file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EWOULDBLOCK) {
+        waiting(ctx);
+        int r;
+        while ((r = flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (r == 0) return true;
+    }
+    error = "cannot lock " + path + ": " + std::strerror(errno);
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+}
+
+bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files, std::string& error) {
+    HoldSignals hold;
+    std::vector<std::string> targets, temps;
+    for (const auto& [path, text] : files) {
+        targets.push_back(resolve_links(path));
+        const std::string tmp = write_temp(targets.back(), text, error);
+        if (tmp.empty()) {
+            for (const auto& t : temps) unlink(t.c_str());
+            return false;
+        }
+        temps.push_back(tmp);
+    }
+    for (size_t i = 0; i < temps.size(); ++i) {
+        if (std::rename(temps[i].c_str(), targets[i].c_str()) != 0) {
+            error = "cannot replace " + targets[i] + ": " + std::strerror(errno);
+            for (size_t j = i; j < temps.size(); ++j) unlink(temps[j].c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool write_atomic(const std::string& path, const std::string& text, std::string& error) {
+    return write_all_atomic({{path, text}}, error);
+}
+
+}  // namespace tabgen
