@@ -20,6 +20,9 @@ int32_t truncate_share(float v) {
     return static_cast<int32_t>(v);
 }
 
+// Particles per valley in proportion to the valley's occupation in equilibrium, which for a
+// non-degenerate gas goes as MEFF^1.5 exp(-(ENVAL - ENEXTR) / kT) (the effective density of
+// states); the rounding remainder goes to the last populated valley.
 void divide_among_valleys() {
     const Run& r = run;
     const auto& b = tables::bande;
@@ -53,7 +56,9 @@ void report_division() {
     }
 }
 
-// Energy by bisection on the Maxwell-Boltzmann distribution function.
+// Energy by bisection on the Maxwell-Boltzmann distribution function: with x^2 = E / kT,
+// F(x) = erf(x) - (2 / sqrt(pi)) x exp(-x^2) is the probability of an energy below E; the
+// energy is the x where F(x) = r01, searched between 0 and the top of the tables.
 float draw_energy(int iv) {
     const float kt = run.kbtsq;
     const float dsrpi = dtafix.DSRPI;
@@ -78,6 +83,8 @@ float draw_energy(int iv) {
     return kt * (x * x);
 }
 
+// Isotropic direction (cos theta = 1 - 2 r02, phi = 2 pi r03), modulus sqrt(2q/m0 E (1 + alpha E))
+// for a unit mass, scaled per axis by sqrt(mass) by valley form (Herring and Vogt, 1956).
 void set_wave_vector(int ip, int iv) {
     const auto& b = tables::bande;
     Ensemble& e = ensemble;

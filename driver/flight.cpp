@@ -41,7 +41,7 @@ void trace_x_start() {
     fio::List(klip::comlu[1]) << " XXI=" << f.xxi << "   XYI=" << f.xyi << "   XZI=" << f.xzi;
 }
 
-// Stages 0, 3 and 4: the start-of-flight state.
+// Trace stages 0, 3 and 4 (the number each trace block prints first): the start-of-flight state.
 [[gnu::cold]] [[gnu::noinline]] void trace_start_state(const char* title) {
     const int lu = klip::comlu[1];
     const Electr& e = electr;
@@ -99,7 +99,7 @@ void trace_x_start() {
     fio::write_line(lu, "");
 }
 
-// Stage 3: the start-of-flight velocities are refreshed from the post-event state here,
+// Trace stage 3: the start-of-flight velocities are refreshed from the post-event state here,
 // and only here.
 [[gnu::cold]] [[gnu::noinline]] void trace_after_event() {
     const Electr& e = electr;
@@ -114,7 +114,9 @@ void trace_x_start() {
 
 // ---------------------------------------------------------------- hot path
 
-// Masses along the axes from the valley form code; other codes leave them as they are.
+// Masses along the axes from the valley form code: a spherical valley (0) has MEFF on every
+// axis, an ellipsoidal one ML along its long axis (1 x, 2 y, 3 z) and MT across it; other
+// codes leave them as they are.
 inline void set_start_masses(int iv) {
     const auto& b = tables::bande;
     Electr& e = electr;
@@ -185,7 +187,7 @@ inline ValleyConsts valley_consts(int32_t nv) {
     return v;
 }
 
-// Steps 1 to 5: load the particle and its time budget.
+// Load the particle from the ensemble and give it its time budget for the step.
 inline LoadedState load_particle(int32_t ip, int32_t dbg, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
@@ -219,7 +221,11 @@ inline LoadedState load_particle(int32_t ip, int32_t dbg, bool traced) {
 // compared with it bit for bit afterwards and is used where they differ.
 std::array<float, tables::kValleys + 1> last_rate{};
 
-// Steps 6.1 to 6.4: flight time from the total rate at the start energy.
+// Flight time from the total rate at the start energy: with self-scattering filling the total
+// rate up to a constant Lambda over the energy domain, the time to the next event is
+// exponential, t = -ln(r) / Lambda = ln(r) * RLTOT (Rees, J. Phys. Chem. Solids 30, 643,
+// 1969; Jacoboni and Reggiani, Rev. Mod. Phys. 55, 645, 1983). A flight longer than the time
+// left in the step is cut there and ends without an event.
 inline void draw_flight_time(const ValleyConsts& v, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
@@ -242,7 +248,11 @@ inline void draw_flight_time(const ValleyConsts& v, bool traced) {
     if (traced) trace_stage1(rlt);
 }
 
-// Steps 6.6 to 6.11: wave vector, energy and position at the end of the flight.
+// Wave vector, energy and position at the end of the flight. The field accelerates the wave
+// vector uniformly, W(t) = W + (qE/m0) t; the energy follows from the non-parabolic band
+// E(1 + alpha E) = sum W^2/m / (2q/m0) (Kane), solved as E = (sqrt(1 + 4 alpha g) - 1) / (2 alpha)
+// with g = wsrm2 / DQSM; the field does the work, so the position moves by the energy gained
+// over the force, dx = dE / (qE) (in 1e-7 m with exn = E * 1e-7).
 inline void free_flight(const FieldFlags& fl, const ValleyConsts& v, bool last, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
@@ -274,7 +284,9 @@ inline void free_flight(const FieldFlags& fl, const ValleyConsts& v, bool last, 
     if (traced) trace_stage2(v.alp);
 }
 
-// Steps 6.12 to 6.14: energy floor, overflow cancellation, ionisation bookkeeping.
+// End of the flight: energy floor (1e-8 eV), cancellation of a flight that leaves the tables
+// (the old state is kept), velocity v = (W / m) / (1 + 2 alpha E), and the ionisation sums
+// of the displacements.
 inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
@@ -310,7 +322,7 @@ inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bo
     f.vxmion1 = f.vxmion1 + f.vxxion1;
 }
 
-// Steps 6.16 and 6.17: the scattering event and its ionisation count.
+// The scattering event and, for an impact ionisation, its count.
 inline void scattering_event(bool traced) {
     Flight& f = flight;
     inter_routine();
@@ -327,7 +339,7 @@ inline void scattering_event(bool traced) {
     if (traced) trace_after_event();
 }
 
-// Steps 7 to 10: the end of the last flight becomes the particle's state; noise record,
+// The end of the last flight becomes the particle's state; noise record,
 // sums, spectra, store back.
 inline void finish_step(int32_t ip, bool traced) {
     Electr& e = electr;

@@ -142,6 +142,9 @@ inline detail::Selection::Roots mass_roots(int32_t iv) {
 
 // Isotropic final wave vector of energy ENI in valley NVI, drawn where the valley is
 // spherical (polar axis = the long axis, or z), then scaled to the valley's masses.
+// Direction: cos theta = 1 - 2 r02, phi = 2 pi r03 (uniform on the sphere); modulus
+// sqrt(2q/m0 E (1 + alpha E)), the non-parabolic band; the scaling by sqrt(m) per axis maps
+// the sphere onto the ellipsoid (Herring and Vogt, Phys. Rev. 101, 944, 1956).
 inline void isotropic_draw(float eni) {
     auto& e = driver::electr;
     const auto& b = tables::bande;
@@ -187,7 +190,10 @@ inline void isotropic_draw(float eni) {
 
 // Polar-optical final wave vector: the new direction makes the angle theta with the old
 // wave vector (WXF, WYF, WZF), the y axis serving as reference of the rotation. The valley
-// does not change; the masses of entry are kept.
+// does not change; the masses of entry are kept. The rate favours small angles,
+// P(theta) ~ sin theta / (E + E' - 2 sqrt(E E') cos theta); inverting its distribution gives
+// cos theta = a - (a - 1) ((a + 1) / (a - 1))^r with a = (E + E') / (2 sqrt(E E'))
+// (Fawcett, Boardman and Swain, J. Phys. Chem. Solids 31, 1963, 1970).
 inline void polar_draw(float eni) {
     auto& e = driver::electr;
     const auto& b = tables::bande;
@@ -238,8 +244,8 @@ inline void polar_draw(float eni) {
 
 inline float clamp_low(float en) { return en < kMinEnergy ? kMinEnergy : en; }
 
-// Absorption guard: true when the final energy would leave the tables (the event is then
-// rejected and counted in popsi).
+// Absorption guard: true when the final energy comes within kGuardSteps energy steps of
+// the top of the tables (the event is then rejected and counted in popsi).
 inline bool absorption_rejected(float eni, int32_t iv) {
     const auto& t = tables::tablam;
     if (eni > t.ENMAX[iv] - kGuardSteps * t.DELTAE) {
@@ -259,7 +265,8 @@ inline void copy_final_state() {
 }
 
 // Final state of the event of kind `kind`. Returns false when an absorption is rejected
-// (the selection then starts again with a fresh draw).
+// (the selection then starts again with a fresh draw). Energy balance E' = E -+ hw, plus
+// ENVAL(initial) - ENVAL(final) when the valley changes; elastic kinds keep E.
 inline bool final_state(int32_t kind) {
     auto& e = driver::electr;
     const auto& t = tables::tablam;
