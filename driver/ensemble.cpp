@@ -2,6 +2,7 @@
 // directions, wave vectors by valley form, and the mean initial energy.
 #include <cmath>
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
@@ -66,7 +67,7 @@ float draw_energy(int iv) {
     float xf = sqrtf(tables::tablam.ENMAX[iv] / kt);
     float x = (xi + xf) / 2.0f;
     float r01 = 0.0f;
-    scatter::alea(etir.ISEED[1], r01);
+    scatter::alea(etir.ISEED[core::kEnergyStream], r01);
     // The interval halves at every pass; the cap only guards a midpoint that no longer moves.
     for (int pass = 0; pass < 400; ++pass) {
         if (xf - xi < ensw.dxmin) break;
@@ -89,8 +90,8 @@ void set_wave_vector(int ip, int iv) {
     const auto& b = tables::bande;
     Ensemble& e = ensemble;
     float r02 = 0.0f, r03 = 0.0f;
-    scatter::alea(etir.ISEED[2], r02);
-    scatter::alea(etir.ISEED[3], r03);
+    scatter::alea(etir.ISEED[core::kPolarStream], r02);
+    scatter::alea(etir.ISEED[core::kAzimuthStream], r03);
     const float costeta = 1.0f - 2.0f * r02;
     const float sinteta = sqrtf(1.0f - costeta * costeta);
     const float phi = dtafix.DPI * r03;

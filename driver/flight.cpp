@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
@@ -230,7 +231,7 @@ inline void draw_flight_time(const ValleyConsts& v, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
     f.ien = energy_index(e.ENI, v.nv);
-    scatter::alea(etir.ISEED[4], f.r04);
+    scatter::alea(etir.ISEED[core::kFlightStream], f.r04);
     const float entry = tables::tablam.RLTOT[v.iptot + f.ien];
     float rlt = last_rate[v.nv];
     if (std::bit_cast<uint32_t>(entry) != std::bit_cast<uint32_t>(rlt)) [[unlikely]] {
@@ -327,7 +328,7 @@ inline void scattering_event(bool traced) {
     Flight& f = flight;
     inter_routine();
     ++f.ninter;
-    if (INTERION == 15) {
+    if (INTERION == core::ION) {
         ++f.nion;
         ++f.nionv[electr.NVI];
         if (traced) trace_ionisation();

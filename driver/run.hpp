@@ -11,6 +11,7 @@ namespace driver {
 
 constexpr int kMaxParticles = 50000;  // capacity of the ensemble arrays
 constexpr int kSpectrumBins = 501;  // bins 0..500
+constexpr float kSpectrumBinsF = static_cast<float>(kSpectrumBins);
 
 // Driver state set at start-up.
 struct Setup {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/vocabulary.hpp"
 #include "klip/text.hpp"
 
 namespace klip {
@@ -37,7 +38,7 @@ struct Spcar {
     Text<8> SEP{",= :    "};       // characters that end a field
     Text<8> TERM{";;;;;;;;"};       // characters that end a command
     Text<8> SEPF{",=      "};       // separators of a file-name field
-    Text<40> ALPH40{" ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789$_&"};  // digit values 0..39
+    Text<40> ALPH40{core::kRadix40Alphabet};  // digit values 0..39
 };
 inline Spcar spcar;
 

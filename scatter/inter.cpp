@@ -7,6 +7,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
@@ -20,13 +21,10 @@ namespace {
 using detail::work;
 
 constexpr float kMinEnergy = 1.0e-5f;  // lower bound of the final energy of the clamped kinds
-constexpr float kGuardSteps = 10.0f;   // safety margin of an absorption below the table top
+// Safety margin of an absorption below the table top, in energy steps.
+constexpr float kGuardSteps = static_cast<float>(core::kAbsorptionGuardSteps);
 
-enum Kind : int32_t {
-    kImpurity = 1, kAcoustic, kPiezo, kPolarEmission, kPolarAbsorption, kOpticalEmission,
-    kOpticalAbsorption, kIv0Emission, kIv0Absorption, kIv1Emission, kIv1Absorption, kAlloy,
-    kSurface, kRecombination, kIonisation, kSelf
-};
+using core::Kind;
 
 // The lambda at position k of the order list, number lam, ends the flight.
 inline void chosen(int32_t nvf, int32_t k, int32_t lam, int32_t kind) {
@@ -61,7 +59,8 @@ inline int32_t count_below(const float* row, float r) {
 #endif
 }
 
-// Energy index of ENF, domain, one draw on ISEED(9) and the scan of the domain's order list.
+// Energy index of ENF, domain, one draw on the selection stream and the scan of the
+// domain's order list: the first listed lambda whose cumulative probability reaches the draw.
 // Sets INTERION and counts the event in NBLAM.
 inline void select_mechanism() {
     auto& e = driver::electr;
@@ -81,8 +80,8 @@ inline void select_mechanism() {
     work.nd01 = nd01;
 
     float r09;
-    alea(driver::etir.ISEED[9], r09);
-    driver::etir.NDRAW[9] += 1;
+    alea(driver::etir.ISEED[core::kSelectionStream], r09);
+    driver::etir.NDRAW[core::kSelectionStream] += 1;
     work.r09 = r09;
 
     if (detail::selection.ready) {
@@ -152,12 +151,12 @@ inline void isotropic_draw(float eni) {
     e.ENI = eni;
 
     float r02, r03;
-    alea(tir.ISEED[2], r02);
-    tir.NDRAW[2] += 1;
+    alea(tir.ISEED[core::kPolarStream], r02);
+    tir.NDRAW[core::kPolarStream] += 1;
     const float ct = 1.0f - 2.0f * r02;
     const float st = sqrtf(1.0f - ct * ct);
-    alea(tir.ISEED[3], r03);
-    tir.NDRAW[3] += 1;
+    alea(tir.ISEED[core::kAzimuthStream], r03);
+    tir.NDRAW[core::kAzimuthStream] += 1;
     const float phi = driver::dtafix.DPI * r03;
     work.r02 = r02;
     work.r03 = r03;
@@ -203,8 +202,8 @@ inline void polar_draw(float eni) {
 
     const float a = (eni + enf) / 2.0f / sqrtf(eni * enf);
     float r02;
-    alea(tir.ISEED[2], r02);
-    tir.NDRAW[2] += 1;
+    alea(tir.ISEED[core::kPolarStream], r02);
+    tir.NDRAW[core::kPolarStream] += 1;
     work.r02 = r02;
     // A = 1 (no energy exchanged) would give 0 * infinity; its limit is no deflection.
     float ct = 1.0f;
@@ -215,8 +214,8 @@ inline void polar_draw(float eni) {
     if (b.IFORV[iv] != 0) detail::fatal_anisotropy();
 
     float r03;
-    alea(tir.ISEED[3], r03);
-    tir.NDRAW[3] += 1;
+    alea(tir.ISEED[core::kAzimuthStream], r03);
+    tir.NDRAW[core::kAzimuthStream] += 1;
     work.r03 = r03;
     const float phi = driver::dtafix.DPI * r03;
     float s2 = 1.0f - ct * ct;
@@ -278,9 +277,9 @@ inline bool final_state(int32_t kind) {
     float eni;
 
     switch (kind) {
-    case kImpurity:
-    case kAcoustic:
-    case kAlloy: {
+    case Kind::IMP:
+    case Kind::ACO:
+    case Kind::ALL: {
         const int32_t nvi = t.NVFL[nvf][ilamb];
         e.NVI = nvi;
         if (trace) detail::trace_mechanism(kind);
@@ -288,17 +287,17 @@ inline bool final_state(int32_t kind) {
         isotropic_draw(clamp_low(eni));
         return true;
     }
-    case kPiezo:
+    case Kind::PIE:
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         isotropic_draw(e.ENF);
         return true;
-    case kPolarEmission:
+    case Kind::OPLE:
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         polar_draw(clamp_low(e.ENF - p.HWOPL));
         return true;
-    case kPolarAbsorption:
+    case Kind::OPLA:
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         eni = e.ENF + p.HWOPL;
@@ -308,12 +307,12 @@ inline bool final_state(int32_t kind) {
         }
         polar_draw(clamp_low(eni));
         return true;
-    case kOpticalEmission:
-    case kOpticalAbsorption: {
+    case Kind::ONPE:
+    case Kind::ONPA: {
         const int32_t nvi = t.NVFL[nvf][ilamb];
         e.NVI = nvi;
         if (trace) detail::trace_mechanism(kind);
-        if (kind == kOpticalEmission) {
+        if (kind == Kind::ONPE) {
             eni = e.ENF - p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
         } else {
             eni = e.ENF + p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
@@ -322,17 +321,17 @@ inline bool final_state(int32_t kind) {
         isotropic_draw(clamp_low(eni));
         return true;
     }
-    case kIv0Emission:
-    case kIv0Absorption:
-    case kIv1Emission:
-    case kIv1Absorption: {
+    case Kind::IV0E:
+    case Kind::IV0A:
+    case Kind::IV1E:
+    case Kind::IV1A: {
         const int32_t nvi = t.NVFL[nvf][ilamb];
         const int32_t ipho = t.IPHOL[nvf][ilamb];
         e.NVI = nvi;
         work.ipho = ipho;
         if (trace) detail::trace_mechanism(kind);
-        const auto& hw = (kind <= kIv0Absorption) ? p.HWIV0 : p.HWIV1;
-        if (kind == kIv0Emission || kind == kIv1Emission) {
+        const auto& hw = (kind <= Kind::IV0A) ? p.HWIV0 : p.HWIV1;
+        if (kind == Kind::IV0E || kind == Kind::IV1E) {
             eni = e.ENF - hw[ipho][nvf][nvi];  // (final, initial, phonon)
         } else {
             eni = e.ENF + hw[ipho][nvi][nvf];  // the reverse emission's energy
@@ -344,17 +343,17 @@ inline bool final_state(int32_t kind) {
         isotropic_draw(clamp_low(eni));
         return true;
     }
-    case kSurface:
-    case kRecombination:
+    case Kind::SUR:
+    case Kind::REC:
         if (trace) detail::trace_mechanism(kind);
         copy_final_state();
         return true;
-    case kIonisation: {
+    case Kind::ION: {
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         const float x = e.ENF - b.ENGAP;
         float r11;
-        alea(driver::etir.ISEED[11], r11);
+        alea(driver::etir.ISEED[core::kIonisationStream], r11);
         work.r11 = r11;
         eni = r11 * x;
         const float half_step = t.DELTAE / 2.0f;
@@ -362,7 +361,7 @@ inline bool final_state(int32_t kind) {
         isotropic_draw(eni);
         return true;
     }
-    case kSelf:
+    case Kind::SSC:
         if (trace) detail::trace_mechanism(kind);
         copy_final_state();
         driver::NBINTER += 1;

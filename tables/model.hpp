@@ -7,15 +7,17 @@
 #include <array>
 #include <cstdint>
 
+#include "core/vocabulary.hpp"
+
 namespace tables {
 
-constexpr int kValleys = 4;      // valleys of the material
-constexpr int kLambdas = 40;     // lambdas per valley, and lambdas listed per domain
-constexpr int kDomains = 15;     // energy domains per valley
-constexpr int kEnergies = 1500;  // energy indices per valley
-constexpr int kPhonons = 4;      // phonon branches of the intervalley arrays
-constexpr int kRates = 80000;    // values of RLAM / RLCOMP, all lambdas of all valleys
-constexpr int kTotals = 5000;    // values of RLTOT / RLTCOMP, all valleys
+constexpr int kValleys = core::kValleys;    // valleys of the material
+constexpr int kLambdas = core::kLambdas;    // lambdas per valley, and lambdas listed per domain
+constexpr int kDomains = core::kDomains;    // energy domains per valley
+constexpr int kEnergies = core::kEnergies;  // energy indices per valley
+constexpr int kPhonons = core::kPhonons;    // phonon branches of the intervalley arrays
+constexpr int kRates = core::kRates;        // values of RLAM / RLCOMP, all lambdas of all valleys
+constexpr int kTotals = core::kTotals;      // values of RLTOT / RLTCOMP, all valleys
 
 template <typename T, int N> using Arr1 = std::array<T, N + 1>;
 template <typename T, int N1, int N2> using Arr2 = std::array<std::array<T, N1 + 1>, N2 + 1>;
