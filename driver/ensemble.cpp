@@ -9,6 +9,7 @@
 #include "klip/fio.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace driver {
@@ -102,30 +103,9 @@ void set_wave_vector(int ip, int iv) {
     const float bb1 = bb * sinteta * cosphi;
     const float bb2 = bb * sinteta * sinphi;
     const float bb3 = bb * costeta;
-    switch (b.IFORV[iv]) {
-        case 0:
-            e.WX[ip] = bb1 * sqrtf(b.MEFF[iv]);
-            e.WY[ip] = bb2 * sqrtf(b.MEFF[iv]);
-            e.WZ[ip] = bb3 * sqrtf(b.MEFF[iv]);
-            break;
-        case 1:
-            e.WX[ip] = bb3 * sqrtf(b.ML[iv]);
-            e.WY[ip] = bb1 * sqrtf(b.MT[iv]);
-            e.WZ[ip] = bb2 * sqrtf(b.MT[iv]);
-            break;
-        case 2:
-            e.WX[ip] = bb2 * sqrtf(b.MT[iv]);
-            e.WY[ip] = bb3 * sqrtf(b.ML[iv]);
-            e.WZ[ip] = bb1 * sqrtf(b.MT[iv]);
-            break;
-        case 3:
-            e.WX[ip] = bb1 * sqrtf(b.MT[iv]);
-            e.WY[ip] = bb2 * sqrtf(b.MT[iv]);
-            e.WZ[ip] = bb3 * sqrtf(b.ML[iv]);
-            break;
-        default:
-            break;  // other form codes leave the components as they are
-    }
+    // Other form codes leave the components as they are.
+    tables::place_on_axes(b.IFORV[iv], tables::mass_roots_of(iv), bb1, bb2, bb3, e.WX[ip], e.WY[ip],
+                          e.WZ[ip]);
 }
 
 [[gnu::cold]] void trace_initial_state(int ip) {

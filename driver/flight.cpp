@@ -12,6 +12,7 @@
 #include "klip/fio.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace driver {
@@ -70,9 +71,9 @@ void trace_x_start() {
     const int lu = klip::comlu[1];
     const Electr& e = electr;
     const Flight& f = flight;
-    const float vx = (e.WXF / e.MXF) / (alp * 2.0f * e.ENF + 1.0f);
-    const float vy = (e.WYF / e.MYF) / (alp * 2.0f * e.ENF + 1.0f);
-    const float vz = (e.WZF / e.MZF) / (alp * 2.0f * e.ENF + 1.0f);
+    const float vx = tables::band_velocity(e.WXF, e.MXF, alp, e.ENF);
+    const float vy = tables::band_velocity(e.WYF, e.MYF, alp, e.ENF);
+    const float vz = tables::band_velocity(e.WZF, e.MZF, alp, e.ENF);
     fio::List(lu) << "2 - coordonnees apres vol libre:";
     fio::List(lu) << " NVF=" << e.NVF << "   ENF=" << e.ENF;
     fio::List(lu) << " WXF=" << e.WXF << "   WYF=" << e.WYF << "   WZF=" << e.WZF;
@@ -106,28 +107,23 @@ void trace_x_start() {
     const Electr& e = electr;
     Flight& f = flight;
     const float alp = tables::bande.ALP[e.NVI];
-    f.vxi = (e.WXI / e.MXI) / (alp * 2.0f * e.ENI + 1.0f);
-    f.vyi = (e.WYI / e.MYI) / (alp * 2.0f * e.ENI + 1.0f);
-    f.vzi = (e.WZI / e.MZI) / (alp * 2.0f * e.ENI + 1.0f);
+    f.vxi = tables::band_velocity(e.WXI, e.MXI, alp, e.ENI);
+    f.vyi = tables::band_velocity(e.WYI, e.MYI, alp, e.ENI);
+    f.vzi = tables::band_velocity(e.WZI, e.MZI, alp, e.ENI);
     trace_start_state("3 - coordonnees apres interaction:");
     trace_empty_and("    Nouveau mouvement");
 }
 
 // ---------------------------------------------------------------- hot path
 
-// Masses along the axes from the valley form code: a spherical valley (0) has MEFF on every
-// axis, an ellipsoidal one ML along its long axis (1 x, 2 y, 3 z) and MT across it; other
-// codes leave them as they are.
+// Masses along the axes from the valley form code; other codes leave them as they are.
 inline void set_start_masses(int iv) {
-    const auto& b = tables::bande;
+    tables::AxisMasses m;
+    if (!tables::axis_masses(iv, m)) return;
     Electr& e = electr;
-    switch (b.IFORV[iv]) {
-        case 0: e.MXI = b.MEFF[iv]; e.MYI = b.MEFF[iv]; e.MZI = b.MEFF[iv]; break;
-        case 1: e.MXI = b.ML[iv]; e.MYI = b.MT[iv]; e.MZI = b.MT[iv]; break;
-        case 2: e.MXI = b.MT[iv]; e.MYI = b.ML[iv]; e.MZI = b.MT[iv]; break;
-        case 3: e.MXI = b.MT[iv]; e.MYI = b.MT[iv]; e.MZI = b.ML[iv]; break;
-        default: break;
-    }
+    e.MXI = m.x;
+    e.MYI = m.y;
+    e.MZI = m.z;
 }
 
 // The state as loaded from the ensemble, from which the start-of-step velocities are
@@ -137,9 +133,9 @@ struct LoadedState {
     bool pending;
     void velocities() {
         Flight& f = flight;
-        f.vxi = (wx / mx) / (alp * 2.0f * en + 1.0f);
-        f.vyi = (wy / my) / (alp * 2.0f * en + 1.0f);
-        f.vzi = (wz / mz) / (alp * 2.0f * en + 1.0f);
+        f.vxi = tables::band_velocity(wx, mx, alp, en);
+        f.vyi = tables::band_velocity(wy, my, alp, en);
+        f.vzi = tables::band_velocity(wz, mz, alp, en);
         pending = false;
     }
 };
@@ -309,10 +305,10 @@ inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bo
         if (traced) trace_line("  !!! Mouvement annule, interaction");
     } else {
         if (last) {  // only the last flight's velocities become the particle's
-            const float den = v.alp * 2.0f * e.ENF + 1.0f;
-            f.vxf = (e.WXF / e.MXF) / den;
-            f.vyf = (e.WYF / e.MYF) / den;
-            f.vzf = (e.WZF / e.MZF) / den;
+            const float en = e.ENF;
+            f.vxf = tables::band_velocity(e.WXF, e.MXF, v.alp, en);
+            f.vyf = tables::band_velocity(e.WYF, e.MYF, v.alp, en);
+            f.vzf = tables::band_velocity(e.WZF, e.MZF, v.alp, en);
         }
         f.vxxion1 = f.varx;
         f.vxxion2 = f.varx;

@@ -12,6 +12,7 @@
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
 #include "scatter/work.hpp"
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace scatter {
@@ -120,23 +121,10 @@ inline bool traced() {
     return dbg > 100 && driver::electr.IP == dbg - 100;
 }
 
-inline void set_masses(int32_t iv) {
-    auto& e = driver::electr;
-    const auto& b = tables::bande;
-    switch (b.IFORV[iv]) {
-    case 0: e.MXI = b.MEFF[iv]; e.MYI = b.MEFF[iv]; e.MZI = b.MEFF[iv]; break;
-    case 1: e.MXI = b.ML[iv]; e.MYI = b.MT[iv]; e.MZI = b.MT[iv]; break;
-    case 2: e.MXI = b.MT[iv]; e.MYI = b.ML[iv]; e.MZI = b.MT[iv]; break;
-    case 3: e.MXI = b.MT[iv]; e.MYI = b.MT[iv]; e.MZI = b.ML[iv]; break;
-    default: break;
-    }
-}
-
 // Square roots of the valley's masses (kept from the start of the run when there is one).
-inline detail::Selection::Roots mass_roots(int32_t iv) {
+inline tables::MassRoots mass_roots(int32_t iv) {
     if (detail::selection.ready) return detail::selection.roots[iv];
-    const auto& b = tables::bande;
-    return {sqrtf(b.MEFF[iv]), sqrtf(b.ML[iv]), sqrtf(b.MT[iv])};
+    return tables::mass_roots_of(iv);
 }
 
 // Isotropic final wave vector of energy ENI in valley NVI, drawn where the valley is
@@ -167,24 +155,14 @@ inline void isotropic_draw(float eni) {
     const float d2 = wp * st * sinf(phi);
     const float d3 = wp * ct;
 
-    const detail::Selection::Roots r = mass_roots(iv);
-    switch (b.IFORV[iv]) {
-    case 0:
-        e.WXI = d1 * r.meff; e.WYI = d2 * r.meff; e.WZI = d3 * r.meff;
-        break;
-    case 1:
-        e.WXI = d3 * r.ml; e.WYI = d1 * r.mt; e.WZI = d2 * r.mt;
-        break;
-    case 2:
-        e.WXI = d2 * r.mt; e.WYI = d3 * r.ml; e.WZI = d1 * r.mt;
-        break;
-    case 3:
-        e.WXI = d1 * r.mt; e.WYI = d2 * r.mt; e.WZI = d3 * r.ml;
-        break;
-    default:
-        return;  // an unknown valley form keeps the wave vector and masses of entry
-    }
-    set_masses(iv);
+    // An unknown valley form keeps the wave vector and masses of entry.
+    const tables::MassRoots r = mass_roots(iv);
+    if (!tables::place_on_axes(b.IFORV[iv], r, d1, d2, d3, e.WXI, e.WYI, e.WZI)) return;
+    tables::AxisMasses m;
+    tables::axis_masses(iv, m);
+    e.MXI = m.x;
+    e.MYI = m.y;
+    e.MZI = m.z;
 }
 
 // Polar-optical final wave vector: the new direction makes the angle theta with the old

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace scatter::detail {
@@ -69,9 +70,7 @@ struct Selection {
     std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> lam{};
     std::array<std::array<std::array<int32_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> kind{};
     // Per valley: the square roots of MEFF, ML and MT that scale an isotropic draw.
-    struct Roots {
-        float meff = 0.0f, ml = 0.0f, mt = 0.0f;
-    };
+    using Roots = tables::MassRoots;
     std::array<Roots, tables::kValleys + 1> roots{};
     // The rows, valley after valley, energy index after energy index (see selection_row).
     alignas(64) std::array<float, tables::kValleys * tables::kEnergies * kWidth> value{};
