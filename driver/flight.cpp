@@ -343,13 +343,7 @@ inline void finish_step(int32_t ip, bool traced) {
     Flight& f = flight;
     Ensemble& ens = ensemble;
     const Run& r = run;
-    e.ENI = e.ENF;
-    e.WXI = e.WXF;
-    e.WYI = e.WYF;
-    e.WZI = e.WZF;
-    e.MXI = e.MXF;
-    e.MYI = e.MYF;
-    e.MZI = e.MZF;
+    e.end_becomes_start();  // NVF is NVI: a flight keeps its valley
     f.vxi = f.vxf;
     f.vyi = f.vyf;
     f.vzi = f.vzf;

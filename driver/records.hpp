@@ -23,6 +23,18 @@ struct Electr {
     float MXI = 0.0f, MXF = 0.0f;    // effective mass along x (units of m0), set by valley form
     float MYI = 0.0f, MYF = 0.0f;    // effective mass along y (units of m0)
     float MZI = 0.0f, MZF = 0.0f;    // effective mass along z (units of m0)
+
+    // The state at the end of the flight becomes the state at the start of the next one.
+    void end_becomes_start() {
+        NVI = NVF;
+        ENI = ENF;
+        WXI = WXF;
+        WYI = WYF;
+        WZI = WZF;
+        MXI = MXF;
+        MYI = MYF;
+        MZI = MZF;
+    }
 };
 inline Electr electr;
 

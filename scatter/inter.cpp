@@ -233,12 +233,11 @@ inline bool absorption_rejected(float eni, int32_t iv) {
     return false;
 }
 
-inline void copy_final_state() {
-    auto& e = driver::electr;
-    e.NVI = e.NVF;
-    e.ENI = e.ENF;
-    e.WXI = e.WXF; e.WYI = e.WYF; e.WZI = e.WZF;
-    e.MXI = e.MXF; e.MYI = e.MYF; e.MZI = e.MZF;
+// The same, with the rejection's trace (debug level 4 and above).
+inline bool absorption_rejected_traced(float eni, int32_t iv, int32_t kind) {
+    if (!absorption_rejected(eni, iv)) return false;
+    if (klip::debug.level >= 4) detail::trace_rejection(kind);
+    return true;
 }
 
 // Final state of the event of kind `kind`. Returns false when an absorption is rejected
@@ -279,10 +278,7 @@ inline bool final_state(int32_t kind) {
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         eni = e.ENF + p.HWOPL;
-        if (absorption_rejected(eni, nvf)) {
-            if (klip::debug.level >= 4) detail::trace_rejection(kind);
-            return false;
-        }
+        if (absorption_rejected_traced(eni, nvf, kind)) return false;
         polar_draw(clamp_low(eni));
         return true;
     case Kind::ONPE:
@@ -313,10 +309,7 @@ inline bool final_state(int32_t kind) {
             eni = e.ENF - hw[ipho][nvf][nvi];  // (final, initial, phonon)
         } else {
             eni = e.ENF + hw[ipho][nvi][nvf];  // the reverse emission's energy
-            if (absorption_rejected(eni, nvi)) {
-                if (klip::debug.level >= 4) detail::trace_rejection(kind);
-                return false;
-            }
+            if (absorption_rejected_traced(eni, nvi, kind)) return false;
         }
         isotropic_draw(clamp_low(eni));
         return true;
@@ -324,7 +317,7 @@ inline bool final_state(int32_t kind) {
     case Kind::SUR:
     case Kind::REC:
         if (trace) detail::trace_mechanism(kind);
-        copy_final_state();
+        driver::electr.end_becomes_start();
         return true;
     case Kind::ION: {
         e.NVI = nvf;
@@ -341,7 +334,7 @@ inline bool final_state(int32_t kind) {
     }
     case Kind::SSC:
         if (trace) detail::trace_mechanism(kind);
-        copy_final_state();
+        driver::electr.end_becomes_start();
         driver::NBINTER += 1;
         return true;
     default:
