@@ -2,12 +2,14 @@
 // directions, wave vectors by valley form, and the mean initial energy.
 #include <cmath>
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
 #include "klip/fio.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace driver {
@@ -20,6 +22,9 @@ int32_t truncate_share(float v) {
     return static_cast<int32_t>(v);
 }
 
+// Particles per valley in proportion to the valley's occupation in equilibrium, which for a
+// non-degenerate gas goes as MEFF^1.5 exp(-(ENVAL - ENEXTR) / kT) (the effective density of
+// states); the rounding remainder goes to the last populated valley.
 void divide_among_valleys() {
     const Run& r = run;
     const auto& b = tables::bande;
@@ -53,7 +58,9 @@ void report_division() {
     }
 }
 
-// Energy by bisection on the Maxwell-Boltzmann distribution function.
+// Energy by bisection on the Maxwell-Boltzmann distribution function: with x^2 = E / kT,
+// F(x) = erf(x) - (2 / sqrt(pi)) x exp(-x^2) is the probability of an energy below E; the
+// energy is the x where F(x) = r01, searched between 0 and the top of the tables.
 float draw_energy(int iv) {
     const float kt = run.kbtsq;
     const float dsrpi = dtafix.DSRPI;
@@ -61,7 +68,7 @@ float draw_energy(int iv) {
     float xf = sqrtf(tables::tablam.ENMAX[iv] / kt);
     float x = (xi + xf) / 2.0f;
     float r01 = 0.0f;
-    scatter::alea(etir.ISEED[1], r01);
+    scatter::alea(etir.ISEED[core::kEnergyStream], r01);
     // The interval halves at every pass; the cap only guards a midpoint that no longer moves.
     for (int pass = 0; pass < 400; ++pass) {
         if (xf - xi < ensw.dxmin) break;
@@ -78,12 +85,14 @@ float draw_energy(int iv) {
     return kt * (x * x);
 }
 
+// Isotropic direction (cos theta = 1 - 2 r02, phi = 2 pi r03), modulus sqrt(2q/m0 E (1 + alpha E))
+// for a unit mass, scaled per axis by sqrt(mass) by valley form (Herring and Vogt, 1956).
 void set_wave_vector(int ip, int iv) {
     const auto& b = tables::bande;
     Ensemble& e = ensemble;
     float r02 = 0.0f, r03 = 0.0f;
-    scatter::alea(etir.ISEED[2], r02);
-    scatter::alea(etir.ISEED[3], r03);
+    scatter::alea(etir.ISEED[core::kPolarStream], r02);
+    scatter::alea(etir.ISEED[core::kAzimuthStream], r03);
     const float costeta = 1.0f - 2.0f * r02;
     const float sinteta = sqrtf(1.0f - costeta * costeta);
     const float phi = dtafix.DPI * r03;
@@ -94,30 +103,9 @@ void set_wave_vector(int ip, int iv) {
     const float bb1 = bb * sinteta * cosphi;
     const float bb2 = bb * sinteta * sinphi;
     const float bb3 = bb * costeta;
-    switch (b.IFORV[iv]) {
-        case 0:
-            e.WX[ip] = bb1 * sqrtf(b.MEFF[iv]);
-            e.WY[ip] = bb2 * sqrtf(b.MEFF[iv]);
-            e.WZ[ip] = bb3 * sqrtf(b.MEFF[iv]);
-            break;
-        case 1:
-            e.WX[ip] = bb3 * sqrtf(b.ML[iv]);
-            e.WY[ip] = bb1 * sqrtf(b.MT[iv]);
-            e.WZ[ip] = bb2 * sqrtf(b.MT[iv]);
-            break;
-        case 2:
-            e.WX[ip] = bb2 * sqrtf(b.MT[iv]);
-            e.WY[ip] = bb3 * sqrtf(b.ML[iv]);
-            e.WZ[ip] = bb1 * sqrtf(b.MT[iv]);
-            break;
-        case 3:
-            e.WX[ip] = bb1 * sqrtf(b.MT[iv]);
-            e.WY[ip] = bb2 * sqrtf(b.MT[iv]);
-            e.WZ[ip] = bb3 * sqrtf(b.ML[iv]);
-            break;
-        default:
-            break;  // other form codes leave the components as they are
-    }
+    // Other form codes leave the components as they are.
+    tables::place_on_axes(b.IFORV[iv], tables::mass_roots_of(iv), bb1, bb2, bb3, e.WX[ip], e.WY[ip],
+                          e.WZ[ip]);
 }
 
 [[gnu::cold]] void trace_initial_state(int ip) {

@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
 #include "klip/fio.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace driver {
@@ -41,7 +43,7 @@ void trace_x_start() {
     fio::List(klip::comlu[1]) << " XXI=" << f.xxi << "   XYI=" << f.xyi << "   XZI=" << f.xzi;
 }
 
-// Stages 0, 3 and 4: the start-of-flight state.
+// Trace stages 0, 3 and 4 (the number each trace block prints first): the start-of-flight state.
 [[gnu::cold]] [[gnu::noinline]] void trace_start_state(const char* title) {
     const int lu = klip::comlu[1];
     const Electr& e = electr;
@@ -69,9 +71,9 @@ void trace_x_start() {
     const int lu = klip::comlu[1];
     const Electr& e = electr;
     const Flight& f = flight;
-    const float vx = (e.WXF / e.MXF) / (alp * 2.0f * e.ENF + 1.0f);
-    const float vy = (e.WYF / e.MYF) / (alp * 2.0f * e.ENF + 1.0f);
-    const float vz = (e.WZF / e.MZF) / (alp * 2.0f * e.ENF + 1.0f);
+    const float vx = tables::band_velocity(e.WXF, e.MXF, alp, e.ENF);
+    const float vy = tables::band_velocity(e.WYF, e.MYF, alp, e.ENF);
+    const float vz = tables::band_velocity(e.WZF, e.MZF, alp, e.ENF);
     fio::List(lu) << "2 - coordonnees apres vol libre:";
     fio::List(lu) << " NVF=" << e.NVF << "   ENF=" << e.ENF;
     fio::List(lu) << " WXF=" << e.WXF << "   WYF=" << e.WYF << "   WZF=" << e.WZF;
@@ -99,15 +101,15 @@ void trace_x_start() {
     fio::write_line(lu, "");
 }
 
-// Stage 3: the start-of-flight velocities are refreshed from the post-event state here,
+// Trace stage 3: the start-of-flight velocities are refreshed from the post-event state here,
 // and only here.
 [[gnu::cold]] [[gnu::noinline]] void trace_after_event() {
     const Electr& e = electr;
     Flight& f = flight;
     const float alp = tables::bande.ALP[e.NVI];
-    f.vxi = (e.WXI / e.MXI) / (alp * 2.0f * e.ENI + 1.0f);
-    f.vyi = (e.WYI / e.MYI) / (alp * 2.0f * e.ENI + 1.0f);
-    f.vzi = (e.WZI / e.MZI) / (alp * 2.0f * e.ENI + 1.0f);
+    f.vxi = tables::band_velocity(e.WXI, e.MXI, alp, e.ENI);
+    f.vyi = tables::band_velocity(e.WYI, e.MYI, alp, e.ENI);
+    f.vzi = tables::band_velocity(e.WZI, e.MZI, alp, e.ENI);
     trace_start_state("3 - coordonnees apres interaction:");
     trace_empty_and("    Nouveau mouvement");
 }
@@ -116,15 +118,12 @@ void trace_x_start() {
 
 // Masses along the axes from the valley form code; other codes leave them as they are.
 inline void set_start_masses(int iv) {
-    const auto& b = tables::bande;
+    tables::AxisMasses m;
+    if (!tables::axis_masses(iv, m)) return;
     Electr& e = electr;
-    switch (b.IFORV[iv]) {
-        case 0: e.MXI = b.MEFF[iv]; e.MYI = b.MEFF[iv]; e.MZI = b.MEFF[iv]; break;
-        case 1: e.MXI = b.ML[iv]; e.MYI = b.MT[iv]; e.MZI = b.MT[iv]; break;
-        case 2: e.MXI = b.MT[iv]; e.MYI = b.ML[iv]; e.MZI = b.MT[iv]; break;
-        case 3: e.MXI = b.MT[iv]; e.MYI = b.MT[iv]; e.MZI = b.ML[iv]; break;
-        default: break;
-    }
+    e.MXI = m.x;
+    e.MYI = m.y;
+    e.MZI = m.z;
 }
 
 // The state as loaded from the ensemble, from which the start-of-step velocities are
@@ -134,9 +133,9 @@ struct LoadedState {
     bool pending;
     void velocities() {
         Flight& f = flight;
-        f.vxi = (wx / mx) / (alp * 2.0f * en + 1.0f);
-        f.vyi = (wy / my) / (alp * 2.0f * en + 1.0f);
-        f.vzi = (wz / mz) / (alp * 2.0f * en + 1.0f);
+        f.vxi = tables::band_velocity(wx, mx, alp, en);
+        f.vyi = tables::band_velocity(wy, my, alp, en);
+        f.vzi = tables::band_velocity(wz, mz, alp, en);
         pending = false;
     }
 };
@@ -185,7 +184,7 @@ inline ValleyConsts valley_consts(int32_t nv) {
     return v;
 }
 
-// Steps 1 to 5: load the particle and its time budget.
+// Load the particle from the ensemble and give it its time budget for the step.
 inline LoadedState load_particle(int32_t ip, int32_t dbg, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
@@ -219,12 +218,16 @@ inline LoadedState load_particle(int32_t ip, int32_t dbg, bool traced) {
 // compared with it bit for bit afterwards and is used where they differ.
 std::array<float, tables::kValleys + 1> last_rate{};
 
-// Steps 6.1 to 6.4: flight time from the total rate at the start energy.
+// Flight time from the total rate at the start energy: with self-scattering filling the total
+// rate up to a constant Lambda over the energy domain, the time to the next event is
+// exponential, t = -ln(r) / Lambda = ln(r) * RLTOT (Rees, J. Phys. Chem. Solids 30, 643,
+// 1969; Jacoboni and Reggiani, Rev. Mod. Phys. 55, 645, 1983). A flight longer than the time
+// left in the step is cut there and ends without an event.
 inline void draw_flight_time(const ValleyConsts& v, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
     f.ien = energy_index(e.ENI, v.nv);
-    scatter::alea(etir.ISEED[4], f.r04);
+    scatter::alea(etir.ISEED[core::kFlightStream], f.r04);
     const float entry = tables::tablam.RLTOT[v.iptot + f.ien];
     float rlt = last_rate[v.nv];
     if (std::bit_cast<uint32_t>(entry) != std::bit_cast<uint32_t>(rlt)) [[unlikely]] {
@@ -242,7 +245,11 @@ inline void draw_flight_time(const ValleyConsts& v, bool traced) {
     if (traced) trace_stage1(rlt);
 }
 
-// Steps 6.6 to 6.11: wave vector, energy and position at the end of the flight.
+// Wave vector, energy and position at the end of the flight. The field accelerates the wave
+// vector uniformly, W(t) = W + (qE/m0) t; the energy follows from the non-parabolic band
+// E(1 + alpha E) = sum W^2/m / (2q/m0) (Kane), solved as E = (sqrt(1 + 4 alpha g) - 1) / (2 alpha)
+// with g = wsrm2 / DQSM; the field does the work, so the position moves by the energy gained
+// over the force, dx = dE / (qE) (in 1e-7 m with exn = E * 1e-7).
 inline void free_flight(const FieldFlags& fl, const ValleyConsts& v, bool last, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
@@ -274,7 +281,9 @@ inline void free_flight(const FieldFlags& fl, const ValleyConsts& v, bool last, 
     if (traced) trace_stage2(v.alp);
 }
 
-// Steps 6.12 to 6.14: energy floor, overflow cancellation, ionisation bookkeeping.
+// End of the flight: energy floor (1e-8 eV), cancellation of a flight that leaves the tables
+// (the old state is kept), velocity v = (W / m) / (1 + 2 alpha E), and the ionisation sums
+// of the displacements.
 inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
@@ -296,10 +305,10 @@ inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bo
         if (traced) trace_line("  !!! Mouvement annule, interaction");
     } else {
         if (last) {  // only the last flight's velocities become the particle's
-            const float den = v.alp * 2.0f * e.ENF + 1.0f;
-            f.vxf = (e.WXF / e.MXF) / den;
-            f.vyf = (e.WYF / e.MYF) / den;
-            f.vzf = (e.WZF / e.MZF) / den;
+            const float en = e.ENF;
+            f.vxf = tables::band_velocity(e.WXF, e.MXF, v.alp, en);
+            f.vyf = tables::band_velocity(e.WYF, e.MYF, v.alp, en);
+            f.vzf = tables::band_velocity(e.WZF, e.MZF, v.alp, en);
         }
         f.vxxion1 = f.varx;
         f.vxxion2 = f.varx;
@@ -310,12 +319,12 @@ inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bo
     f.vxmion1 = f.vxmion1 + f.vxxion1;
 }
 
-// Steps 6.16 and 6.17: the scattering event and its ionisation count.
+// The scattering event and, for an impact ionisation, its count.
 inline void scattering_event(bool traced) {
     Flight& f = flight;
     inter_routine();
     ++f.ninter;
-    if (INTERION == 15) {
+    if (INTERION == core::ION) {
         ++f.nion;
         ++f.nionv[electr.NVI];
         if (traced) trace_ionisation();
@@ -327,20 +336,14 @@ inline void scattering_event(bool traced) {
     if (traced) trace_after_event();
 }
 
-// Steps 7 to 10: the end of the last flight becomes the particle's state; noise record,
+// The end of the last flight becomes the particle's state; noise record,
 // sums, spectra, store back.
 inline void finish_step(int32_t ip, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
     Ensemble& ens = ensemble;
     const Run& r = run;
-    e.ENI = e.ENF;
-    e.WXI = e.WXF;
-    e.WYI = e.WYF;
-    e.WZI = e.WZF;
-    e.MXI = e.MXF;
-    e.MYI = e.MYF;
-    e.MZI = e.MZF;
+    e.end_becomes_start();  // NVF is NVI: a flight keeps its valley
     f.vxi = f.vxf;
     f.vyi = f.vyf;
     f.vzi = f.vzf;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/vocabulary.hpp"
 #include "driver/input.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
@@ -15,6 +16,9 @@
 #include "tables/tables.hpp"
 
 namespace driver {
+
+namespace units = core::units;
+
 
 namespace {
 
@@ -97,11 +101,11 @@ int ask(std::string_view prompt, klip::Text<12>& answer) {
 bool read_dynamic(DataFile& f) {
     auto& r = run;
     if (!f.get(r.ei, r.ef)) return false;
-    r.ei = r.ei * 1e5f;
-    r.ef = r.ef * 1e5f;
+    r.ei = r.ei * units::kVPerMPerKVPerCm;
+    r.ef = r.ef * units::kVPerMPerKVPerCm;
     if (!f.get(r.dec)) return false;
     if (!f.get(r.dtp, r.ndt)) return false;
-    r.dt = r.dtp * 1e-12f;
+    r.dt = r.dtp * units::kSecondsPerPs;
     return f.get(r.trajet);
 }
 
@@ -110,22 +114,22 @@ bool read_run_head(DataFile& f) {
     auto& r = run;
     if (!f.get(r.npart) || !f.get(r.nvinit) || !f.get(r.STAT) || !f.skip()) return false;
     if (!f.get(r.eex)) return false;
-    r.ex = r.eex * 1e5f;
-    r.exn = r.ex * 1e-7f;
+    r.ex = r.eex * units::kVPerMPerKVPerCm;
+    r.exn = r.ex * units::kPositionUnit;
     if (!f.get(r.eey)) return false;
-    r.ey = r.eey * 1e5f;
-    r.eyn = r.ey * 1e-7f;
+    r.ey = r.eey * units::kVPerMPerKVPerCm;
+    r.eyn = r.ey * units::kPositionUnit;
     if (!f.get(r.eez)) return false;
-    r.ez = r.eez * 1e5f;
-    r.ezn = r.ez * 1e-7f;
+    r.ez = r.eez * units::kVPerMPerKVPerCm;
+    r.ezn = r.ez * units::kPositionUnit;
     r.champ = sqrtf(r.ex * r.ex + r.ey * r.ey + r.ez * r.ez);
     if (!f.get(r.tcalip)) return false;
-    r.tcali = r.tcalip * 1e-12f;
+    r.tcali = r.tcalip * units::kSecondsPerPs;
     if (!f.get(r.dteqp)) return false;
-    r.dteq = r.dteqp * 1e-12f;
+    r.dteq = r.dteqp * units::kSecondsPerPs;
     if (!f.get(r.ndteq) || !f.get(r.nfrlx)) return false;
     if (!f.get(r.tcalmp)) return false;
-    r.tcalm = r.tcalmp * 1e-12f;
+    r.tcalm = r.tcalmp * units::kSecondsPerPs;
     return true;
 }
 
@@ -261,11 +265,11 @@ void derive_quantities() {
     auto& r = run;
     if (electr.ITPORT == 1) tables::cbande = 'N';
     else if (electr.ITPORT == 2) tables::cbande = 'P';
-    r.rnd = r.dopmat * 1e6f;
+    r.rnd = r.dopmat * units::kPerM3PerCm3;
     r.t = tables::parlam.TEMP;
     r.kbtsq = setup.kbsq * r.t;
     r.eth = r.kbtsq * 1.5f;
-    r.rndo = r.rnd * 1e-6f;
+    r.rndo = r.rnd * units::kPerCm3PerM3;
 }
 
 void run_banner() {

@@ -117,7 +117,7 @@ void count_spectra() {
     if (ient >= 0) s.spent[ient] += 1.0f;
     if (r.champ == 0.0f) return;  // no direction to project on
     const float vxe = (f.vxi * r.ex + f.vyi * r.ey + f.vzi * r.ez) / r.champ;
-    const int32_t ivit = bin_of((vxe + s.deltv * 501.0f / 2.0f) / s.deltv);
+    const int32_t ivit = bin_of((vxe + s.deltv * kSpectrumBinsF / 2.0f) / s.deltv);
     if (ivit >= 0) s.spvit[e.NVI][ivit] += 1.0f;
 }
 

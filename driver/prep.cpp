@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "core/vocabulary.hpp"
 #include "driver/input.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
@@ -60,29 +61,6 @@ void reset_valley(int iv) {
     }
 }
 
-// Kind code of a lambda from its unpacked name; 0 when the name matches no mechanism.
-int32_t kind_of(std::string_view name) {
-    const std::string_view head = name.substr(0, 3);
-    const char sixth = name[5];
-    if (head == "IMP") return 1;
-    if (head == "ACO") return 2;
-    if (head == "PIE") return 3;
-    if (head == "OPL" && sixth == 'E') return 4;
-    if (head == "OPL" && sixth == 'A') return 5;
-    if (head == "ONP" && sixth == 'E') return 6;
-    if (head == "ONP" && sixth == 'A') return 7;
-    if (head == "IV0" && sixth == 'E') return 8;
-    if (head == "IV0" && sixth == 'A') return 9;
-    if (head == "IV1" && sixth == 'E') return 10;
-    if (head == "IV1" && sixth == 'A') return 11;
-    if (head == "ALL") return 12;
-    if (head == "SUR") return 13;
-    if (head == "REC") return 14;
-    if (head == "ION") return 15;
-    if (head == "SSC") return 16;
-    return 0;
-}
-
 }  // namespace
 
 void reset_model() {
@@ -114,7 +92,7 @@ void kind_codes() {
         const int32_t nlam = std::clamp(tablam.NLAM[iv], 0, kLambdas);
         for (int k = 1; k <= nlam; ++k) {
             const klip::Text<6> name = klip::dgsr40(tablam.NOMLAM[iv][k]);
-            const int32_t code = kind_of(name.view());
+            const int32_t code = core::kind_of_name(name.view());
             if (code != 0) tablam.ITYPL[iv][k] = code;
         }
     }
@@ -128,9 +106,9 @@ void spectra_grids() {
     for (int32_t iv = 1; iv <= kValleys; ++iv) {
         const float enmax = tablam.ENMAX[iv];
         if (enmax == 0.0f) continue;
-        const float delteniv = enmax / 501.0f;
+        const float delteniv = enmax / kSpectrumBinsF;
         const float deltviv =
-            2.0f * sqrtf(2.0f * dtafix.QE / bande.MEFF[iv] / dtafix.XM0 * enmax) / 501.0f;
+            2.0f * sqrtf(2.0f * dtafix.QE / bande.MEFF[iv] / dtafix.XM0 * enmax) / kSpectrumBinsF;
         fio::List(fio::kStdout) << "IV=" << iv << "  DELTEN,DELTV=" << delteniv << deltviv;
         if (delteniv > s.delten) s.delten = delteniv;
         if (deltviv > s.deltv) s.deltv = deltviv;
@@ -138,7 +116,8 @@ void spectra_grids() {
     for (int i = 0; i < kSpectrumBins; ++i) {
         const float fi = static_cast<float>(i);
         s.es[i] = fi * s.delten + s.delten / 2.0f;
-        s.vs[i] = (fi * s.deltv - 501.0f * s.deltv / 2.0f + s.deltv / 2.0f) * 100.0f;
+        const float vs = fi * s.deltv - kSpectrumBinsF * s.deltv / 2.0f + s.deltv / 2.0f;
+        s.vs[i] = vs * core::units::kCmPerM;
     }
     if (klip::debug.level >= 2) {
         const int out = klip::comlu[1];

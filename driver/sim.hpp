@@ -22,22 +22,22 @@ inline EnsembleWork ensw;
 
 // Free-flight working values and per-phase counters.
 struct Flight {
-    float qexs2m = 0.0f, qeys2m = 0.0f, qezs2m = 0.0f;  // qE/(2 m0) per axis
-    float qexsm = 0.0f, qeysm = 0.0f, qezsm = 0.0f;     // qE/m0 per axis
+    float qexs2m = 0.0f, qeys2m = 0.0f, qezs2m = 0.0f;  // qE/(2 m0) per axis (m/s^2)
+    float qexsm = 0.0f, qeysm = 0.0f, qezsm = 0.0f;     // qE/m0 per axis: dW/dt (m/s^2)
     float vxi = 0.0f, vyi = 0.0f, vzi = 0.0f;           // velocity at start of flight (m/s)
-    float vxf = 0.0f, vyf = 0.0f, vzf = 0.0f;           // velocity at end of flight
-    float xxi = 0.0f, xyi = 0.0f, xzi = 0.0f;           // position at start of flight
-    float xxf = 0.0f, xyf = 0.0f, xzf = 0.0f;           // position at end of flight
+    float vxf = 0.0f, vyf = 0.0f, vzf = 0.0f;           // velocity at end of flight (m/s)
+    float xxi = 0.0f, xyi = 0.0f, xzi = 0.0f;           // position at start of flight (1e-7 m)
+    float xxf = 0.0f, xyf = 0.0f, xzf = 0.0f;           // position at end of flight (1e-7 m)
     float varx = 0.0f;                                  // x displacement of the last flight
-    float wsrm2 = 0.0f;
-    int32_t ien = 0;
-    float r04 = 0.0f;
-    float tv = 0.0f;
-    int32_t linter = 0;
+    float wsrm2 = 0.0f;    // sum of W^2/m over the axes at the end of the flight (m^2/s^2)
+    int32_t ien = 0;       // energy index of ENI, 1..NEN: row of the flight-time lookup
+    float r04 = 0.0f;      // deviate of the flight time, (0, 1)
+    float tv = 0.0f;       // drawn flight time -ln(r04)/Lambda (s), > 0
+    int32_t linter = 0;    // 1 when the flight ends in an event, 0 when the step's time runs out
     int32_t nlim = 0;    // cancelled flights of the phase
     int32_t ninter = 0;  // scattering events of the phase
     int32_t nion = 0;    // ionisation events of the step
-    std::array<int32_t, 5> nionv{};
+    std::array<int32_t, 5> nionv{};        // ionisation events of the step per valley, 1..4
     float vxxion1 = 0.0f, vxxion2 = 0.0f;  // x displacement credited to the last flight
     float vxmion1 = 0.0f, vxmion2 = 0.0f;  // per-particle sums of displacements / reciprocals
 };
@@ -48,36 +48,41 @@ struct Steps {
     float tcal = 0.0f;   // duration of the current step (s)
     float tcalt = 0.0f;  // simulated time since the start of the run (s)
     float tcalo = 0.0f;  // first step of a dynamic run started with a nonzero field: never set
-    int32_t lequi = 0;
-    int32_t idteq = 0;
-    int32_t neq = 0;
-    float rlx = 0.0f, trlx = 0.0f;
+    int32_t lequi = 0;   // 0 during equilibration, 1 in the stationary phase
+    int32_t idteq = 0;   // number of the current stationary step, 1..ndteq
+    int32_t neq = 0;     // 1 in a dynamic run started at zero field (budget dt per particle)
+    float rlx = 0.0f, trlx = 0.0f;  // longest momentum relaxation time, equilibration length (s)
+    // Length of the stationary phase (s): t1 = nfrlx relaxation times, t2 = the steps asked
+    // for, t3 = max(t1, t2), t4 = min(t3, tcalm).
     float t1 = 0.0f, t2 = 0.0f, t3 = 0.0f, t4 = 0.0f;
 
-    float enm = 0.0f, entm = 0.0f;
-    float wxm = 0.0f, wym = 0.0f, wzm = 0.0f;
-    float vxm = 0.0f, vym = 0.0f, vzm = 0.0f;
-    std::array<int32_t, 5> nppv{};
-    std::array<float, 5> enpv{};
-    float vxmion1m = 0.0f, vxmion2m = 0.0f;
-    float coeffionx1 = 0.0f, coeffionx2 = 0.0f;
-    float endyn = 0.0f, xpdyn = 0.0f;
+    // Step sums over the particles, turned into means by the step's averages.
+    float enm = 0.0f, entm = 0.0f;             // kinetic and total energy (eV)
+    float wxm = 0.0f, wym = 0.0f, wzm = 0.0f;  // wave vector W (m/s)
+    float vxm = 0.0f, vym = 0.0f, vzm = 0.0f;  // drift velocity (m/s; cm/s once printed)
+    std::array<int32_t, 5> nppv{};             // particles per valley, 1..4
+    std::array<float, 5> enpv{};               // mean energy per valley (eV)
+    float vxmion1m = 0.0f, vxmion2m = 0.0f;      // ionisation displacement sums, then means
+    float coeffionx1 = 0.0f, coeffionx2 = 0.0f;  // ionisation coefficients of the step (1/cm)
+    float endyn = 0.0f, xpdyn = 0.0f;            // dynamic run: energy sum; xpdyn never set
     float tdyn = 0.0f;  // dynamic run: time the particles have flown since the run start (s)
 
-    float evm = 0.0f, rlxen = 0.0f;
-    float rlxmx = 0.0f, rlxmy = 0.0f, rlxmz = 0.0f, rlxm = 0.0f;
-    float mobil = 0.0f, pnself = 0.0f;
-    float pex = 0.0f, pey = 0.0f, pez = 0.0f;
-    float ptcal = 0.0f, ptcalt = 0.0f;
-    float prlxmx = 0.0f, prlxmy = 0.0f, prlxmz = 0.0f, prlxen = 0.0f;
+    // Derived values of the step.
+    float evm = 0.0f, rlxen = 0.0f;  // power per charge E.v (V m/s), energy relaxation time (s)
+    float rlxmx = 0.0f, rlxmy = 0.0f, rlxmz = 0.0f, rlxm = 0.0f;  // momentum relaxation (s)
+    float mobil = 0.0f, pnself = 0.0f;  // mobility (cm^2/Vs), self-scattering share of events (%)
+    float pex = 0.0f, pey = 0.0f, pez = 0.0f;  // printable field (kV/cm)
+    float ptcal = 0.0f, ptcalt = 0.0f;         // printable step and elapsed time (ps)
+    float prlxmx = 0.0f, prlxmy = 0.0f, prlxmz = 0.0f, prlxen = 0.0f;  // printable times (ps)
 
-    float frlxmx = 0.0f, frlxmy = 0.0f, frlxmz = 0.0f, frlxen = 0.0f;
-    float fenm = 0.0f, fentm = 0.0f;
-    float fvxm = 0.0f, fvym = 0.0f, fvzm = 0.0f;
-    float fmobil = 0.0f;
-    std::array<float, 5> fnppv{}, fenpv{}, fnionv{};
-    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;
-    float fcoeffionx1 = 0.0f, fcoeffionx2 = 0.0f;
+    // Sums over the stationary steps (prefix f), turned into means by final_averages.
+    float frlxmx = 0.0f, frlxmy = 0.0f, frlxmz = 0.0f, frlxen = 0.0f;  // relaxation times (ps)
+    float fenm = 0.0f, fentm = 0.0f;             // kinetic and total energy (eV)
+    float fvxm = 0.0f, fvym = 0.0f, fvzm = 0.0f;  // drift velocity (cm/s)
+    float fmobil = 0.0f;                         // mobility (cm^2/Vs)
+    std::array<float, 5> fnppv{}, fenpv{}, fnionv{};  // per valley: share (%), energy, ionisations
+    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;  // counts; fnself ends in %
+    float fcoeffionx1 = 0.0f, fcoeffionx2 = 0.0f;  // ionisation coefficients (1/cm)
     int32_t nmade = 0;  // stationary steps actually made
     // Whole-run totals for the overflow hint: cancelled flights, events, particle-steps
     // (every flight either ends in an event or ends a particle's step).
@@ -87,8 +92,8 @@ inline Steps steps;
 
 // Output files of the run.
 struct OutFiles {
-    bool noise_open = false;
-    bool dynamic_open = false;
+    bool noise_open = false;  // the single-particle noise file is open
+    bool dynamic_open = false;  // the dynamic-run file is open
 };
 inline OutFiles outfiles;
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
@@ -13,6 +14,9 @@
 #include "tables/model.hpp"
 
 namespace driver {
+
+namespace units = core::units;
+
 namespace {
 
 int nva() { return tables::tablam.NVA; }
@@ -90,15 +94,15 @@ float self_percent(int32_t nself, int32_t nevents) {
 void printable_values() {
     Steps& s = steps;
     const Run& r = run;
-    s.pex = r.ex * 1e-5f;
-    s.pey = r.ey * 1e-5f;
-    s.pez = r.ez * 1e-5f;
-    s.ptcalt = s.tcalt * 1e12f;
-    s.ptcal = s.tcal * 1e12f;
-    s.prlxmx = s.rlxmx * 1e12f;
-    s.prlxmy = s.rlxmy * 1e12f;
-    s.prlxmz = s.rlxmz * 1e12f;
-    s.prlxen = s.rlxen * 1e12f;
+    s.pex = r.ex * units::kKVPerCmPerVPerM;
+    s.pey = r.ey * units::kKVPerCmPerVPerM;
+    s.pez = r.ez * units::kKVPerCmPerVPerM;
+    s.ptcalt = s.tcalt * units::kPsPerSecond;
+    s.ptcal = s.tcal * units::kPsPerSecond;
+    s.prlxmx = s.rlxmx * units::kPsPerSecond;
+    s.prlxmy = s.rlxmy * units::kPsPerSecond;
+    s.prlxmz = s.rlxmz * units::kPsPerSecond;
+    s.prlxen = s.rlxen * units::kPsPerSecond;
 }
 
 void clear_phase_counters() {
@@ -173,13 +177,13 @@ bool stationary_step() {
     if (r.champ > 0.0f) {
         const float num = s.vxm * r.ex + s.vym * r.ey + s.vzm * r.ez;
         const float den = r.ex * r.ex + r.ey * r.ey + r.ez * r.ez;
-        s.mobil = num / den * 1e4f;
+        s.mobil = num / den * units::kCm2PerM2;
     } else {
         s.mobil = 0.0f;
     }
-    s.vxm = s.vxm * 100.0f;
-    s.vym = s.vym * 100.0f;
-    s.vzm = s.vzm * 100.0f;
+    s.vxm = s.vxm * units::kCmPerM;
+    s.vym = s.vym * units::kCmPerM;
+    s.vzm = s.vzm * units::kCmPerM;
     printable_values();
     s.vxmion2m = s.vxmion2m * 0.01f;
     s.vxmion1m = s.vxmion1m * 100.0f;
@@ -306,8 +310,8 @@ void accumulate_particle() {
     s.vzm += f.vzi;
     s.nppv[e.NVI] += 1;
     s.enpv[e.NVI] += e.ENI;
-    s.vxmion2m += f.vxmion2 * 1e-7f;
-    s.vxmion1m += f.vxmion1 * 1e-7f;
+    s.vxmion2m += f.vxmion2 * units::kPositionUnit;
+    s.vxmion1m += f.vxmion1 * units::kPositionUnit;
     f.vxmion2 = f.vxmion1 = 0.0f;
     f.vxxion1 = f.vxxion2 = 0.0f;
     if (run.STAT == 0 && s.neq == 1) {

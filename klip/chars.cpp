@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/vocabulary.hpp"
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"
 
@@ -76,9 +77,7 @@ int32_t igsr40(std::string_view S) {
             return 0;
         }
     }
-    uint32_t g1 = static_cast<uint32_t>((k[0] * 40 + k[1]) * 40 + k[2]);
-    uint32_t g2 = static_cast<uint32_t>((k[3] * 40 + k[4]) * 40 + k[5]);
-    return static_cast<int32_t>(g1 + g2 * 65536u);
+    return core::pack_radix40(k);
 }
 
 Text<6> dgsr40(int32_t N) {

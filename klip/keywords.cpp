@@ -30,7 +30,7 @@ void inisyn() {
     cisyn.LTITRE = 1;
     cisyn.NLIGNE = 9999;
     cisyn.NPAGE = 0;
-    spcar.ALPH40.set(" ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789$_&");
+    spcar.ALPH40.set(core::kRadix40Alphabet);
     indic.IPAGE = 0;
     indic.IBIN = 0;
     debug.level = 0;

@@ -5,15 +5,16 @@
 #include <array>
 #include <cstdint>
 
+#include "core/vocabulary.hpp"
 #include "klip/text.hpp"
 
 namespace klip {
 
-constexpr int kMaxParams = 100;
+constexpr int kMaxParams = 100;  // capacity of the parameter table
 constexpr int kBufLen = 200;   // BUF: 80 columns read, the rest serves substitution
-constexpr int kLineLen = 80;
+constexpr int kLineLen = 80;   // columns of a command line
 
-// cisyn
+// cisyn: the line reader's positions and the page counters
 struct Cisyn {
     int32_t IPTR = 1;      // current column of BUF (1-based)
     int32_t IPTR0 = 0;     // column where the last field began (0: no field read yet)
@@ -24,7 +25,7 @@ struct Cisyn {
 };
 inline Cisyn cisyn;
 
-// ccsyn
+// ccsyn: the line reader's texts
 struct Ccsyn {
     Text<kBufLen> BUF;  // the current command line
     Text<80> TITRE;     // page title
@@ -32,16 +33,16 @@ struct Ccsyn {
 };
 inline Ccsyn ccsyn;
 
-// spcar
+// spcar: the field separators and the radix-40 alphabet
 struct Spcar {
-    Text<8> SEP{",= :    "};
-    Text<8> TERM{";;;;;;;;"};
-    Text<8> SEPF{",=      "};
-    Text<40> ALPH40{" ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789$_&"};
+    Text<8> SEP{",= :    "};       // characters that end a field
+    Text<8> TERM{";;;;;;;;"};       // characters that end a command
+    Text<8> SEPF{",=      "};       // separators of a file-name field
+    Text<40> ALPH40{core::kRadix40Alphabet};  // digit values 0..39
 };
 inline Spcar spcar;
 
-// indic
+// indic: status and modes of the toolkit
 struct Indic {
     int32_t INDERR = 0;  // error code of the last operation, 0 = success
     int32_t IECHO = 0;   // 1 = every line read is echoed
@@ -55,11 +56,11 @@ inline Indic indic;
 // command-file unit, 4+u echo flag to restore when input returns to unit u, 31 debug unit.
 inline std::array<int32_t, 41> comlu{};
 
-// Parameter table (cpara1, cpara2)
+// Parameter table (cpara1, cpara2): names defined by the user and their texts
 struct Cpara {
-    int32_t NPARA = 0;
-    std::array<int32_t, kMaxParams + 1> NOMPAR{};
-    std::array<Text<60>, kMaxParams + 1> STPARA{};
+    int32_t NPARA = 0;                                // parameters defined, 0..kMaxParams
+    std::array<int32_t, kMaxParams + 1> NOMPAR{};     // names, radix-40 packed
+    std::array<Text<60>, kMaxParams + 1> STPARA{};    // substituted texts
 };
 inline Cpara cpara;
 
@@ -75,6 +76,8 @@ inline Fderrc fderrc;
 
 // The shared debug level (record `debug`): owned by the driver, read by the toolkit too.
 struct DebugRec {
+    // Trace level: 0 none; 2..99 more run traces (10..99 also every selection); 100 + ip the
+    // flights of particle ip; -101..-200 the toolkit's own traces.
     int32_t level = 0;
 };
 inline DebugRec debug;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"
@@ -78,8 +79,9 @@ void trace_mechanism(int32_t kind) {
     line(kHeaders[static_cast<size_t>(kind)]);
     fio::List(u) << "cellule no " << e.ICEL << " materiau no " << work.ir;
     fio::List(u) << "ENF,DEN =" << e.ENF << tables::tablam.DELTAE;
-    if (kind <= 11) fio::List(u) << "NVF,NVI=" << e.NVF << e.NVI;
-    if (kind >= 8 && kind <= 11) fio::List(u) << "phonon no" << work.ipho;
+    // Impurity and phonon kinds name both valleys; intervalley kinds their phonon too.
+    if (kind <= core::IV1A) fio::List(u) << "NVF,NVI=" << e.NVF << e.NVI;
+    if (core::is_intervalley(kind)) fio::List(u) << "phonon no" << work.ipho;
     fio::List(u) << "Index energie = " << work.ie01;
     fio::List(u) << "Domaine no = " << work.nd01;
     fio::List(u) << "Tirage au sort : " << work.r09;
@@ -94,7 +96,9 @@ void trace_rejection(int32_t kind) {
     const int32_t ix = 0, iy = 0, iz = 0;  // no position in a bulk simulation
     fio::List(u) << "POPSI,ITPORT,IX,IY,IZ,ENI " << inter_state.popsi << driver::electr.ITPORT
                  << ix << iy << iz << inter_state.enii;
-    if (kind == 5) fio::List(u) << "OPLA, VALLEE " << driver::electr.NVF << " MATERIAU " << work.ir;
+    if (kind == core::OPLA) {
+        fio::List(u) << "OPLA, VALLEE " << driver::electr.NVF << " MATERIAU " << work.ir;
+    }
 }
 
 void write_trilamb() {

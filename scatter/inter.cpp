@@ -7,10 +7,12 @@
 #include <immintrin.h>
 #endif
 
+#include "core/vocabulary.hpp"
 #include "driver/records.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
 #include "scatter/work.hpp"
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace scatter {
@@ -20,13 +22,10 @@ namespace {
 using detail::work;
 
 constexpr float kMinEnergy = 1.0e-5f;  // lower bound of the final energy of the clamped kinds
-constexpr float kGuardSteps = 10.0f;   // safety margin of an absorption below the table top
+// Safety margin of an absorption below the table top, in energy steps.
+constexpr float kGuardSteps = static_cast<float>(core::kAbsorptionGuardSteps);
 
-enum Kind : int32_t {
-    kImpurity = 1, kAcoustic, kPiezo, kPolarEmission, kPolarAbsorption, kOpticalEmission,
-    kOpticalAbsorption, kIv0Emission, kIv0Absorption, kIv1Emission, kIv1Absorption, kAlloy,
-    kSurface, kRecombination, kIonisation, kSelf
-};
+using core::Kind;
 
 // The lambda at position k of the order list, number lam, ends the flight.
 inline void chosen(int32_t nvf, int32_t k, int32_t lam, int32_t kind) {
@@ -61,7 +60,8 @@ inline int32_t count_below(const float* row, float r) {
 #endif
 }
 
-// Energy index of ENF, domain, one draw on ISEED(9) and the scan of the domain's order list.
+// Energy index of ENF, domain, one draw on the selection stream and the scan of the
+// domain's order list: the first listed lambda whose cumulative probability reaches the draw.
 // Sets INTERION and counts the event in NBLAM.
 inline void select_mechanism() {
     auto& e = driver::electr;
@@ -81,8 +81,8 @@ inline void select_mechanism() {
     work.nd01 = nd01;
 
     float r09;
-    alea(driver::etir.ISEED[9], r09);
-    driver::etir.NDRAW[9] += 1;
+    alea(driver::etir.ISEED[core::kSelectionStream], r09);
+    driver::etir.NDRAW[core::kSelectionStream] += 1;
     work.r09 = r09;
 
     if (detail::selection.ready) {
@@ -121,27 +121,17 @@ inline bool traced() {
     return dbg > 100 && driver::electr.IP == dbg - 100;
 }
 
-inline void set_masses(int32_t iv) {
-    auto& e = driver::electr;
-    const auto& b = tables::bande;
-    switch (b.IFORV[iv]) {
-    case 0: e.MXI = b.MEFF[iv]; e.MYI = b.MEFF[iv]; e.MZI = b.MEFF[iv]; break;
-    case 1: e.MXI = b.ML[iv]; e.MYI = b.MT[iv]; e.MZI = b.MT[iv]; break;
-    case 2: e.MXI = b.MT[iv]; e.MYI = b.ML[iv]; e.MZI = b.MT[iv]; break;
-    case 3: e.MXI = b.MT[iv]; e.MYI = b.MT[iv]; e.MZI = b.ML[iv]; break;
-    default: break;
-    }
-}
-
 // Square roots of the valley's masses (kept from the start of the run when there is one).
-inline detail::Selection::Roots mass_roots(int32_t iv) {
+inline tables::MassRoots mass_roots(int32_t iv) {
     if (detail::selection.ready) return detail::selection.roots[iv];
-    const auto& b = tables::bande;
-    return {sqrtf(b.MEFF[iv]), sqrtf(b.ML[iv]), sqrtf(b.MT[iv])};
+    return tables::mass_roots_of(iv);
 }
 
 // Isotropic final wave vector of energy ENI in valley NVI, drawn where the valley is
 // spherical (polar axis = the long axis, or z), then scaled to the valley's masses.
+// Direction: cos theta = 1 - 2 r02, phi = 2 pi r03 (uniform on the sphere); modulus
+// sqrt(2q/m0 E (1 + alpha E)), the non-parabolic band; the scaling by sqrt(m) per axis maps
+// the sphere onto the ellipsoid (Herring and Vogt, Phys. Rev. 101, 944, 1956).
 inline void isotropic_draw(float eni) {
     auto& e = driver::electr;
     const auto& b = tables::bande;
@@ -149,12 +139,12 @@ inline void isotropic_draw(float eni) {
     e.ENI = eni;
 
     float r02, r03;
-    alea(tir.ISEED[2], r02);
-    tir.NDRAW[2] += 1;
+    alea(tir.ISEED[core::kPolarStream], r02);
+    tir.NDRAW[core::kPolarStream] += 1;
     const float ct = 1.0f - 2.0f * r02;
     const float st = sqrtf(1.0f - ct * ct);
-    alea(tir.ISEED[3], r03);
-    tir.NDRAW[3] += 1;
+    alea(tir.ISEED[core::kAzimuthStream], r03);
+    tir.NDRAW[core::kAzimuthStream] += 1;
     const float phi = driver::dtafix.DPI * r03;
     work.r02 = r02;
     work.r03 = r03;
@@ -165,29 +155,22 @@ inline void isotropic_draw(float eni) {
     const float d2 = wp * st * sinf(phi);
     const float d3 = wp * ct;
 
-    const detail::Selection::Roots r = mass_roots(iv);
-    switch (b.IFORV[iv]) {
-    case 0:
-        e.WXI = d1 * r.meff; e.WYI = d2 * r.meff; e.WZI = d3 * r.meff;
-        break;
-    case 1:
-        e.WXI = d3 * r.ml; e.WYI = d1 * r.mt; e.WZI = d2 * r.mt;
-        break;
-    case 2:
-        e.WXI = d2 * r.mt; e.WYI = d3 * r.ml; e.WZI = d1 * r.mt;
-        break;
-    case 3:
-        e.WXI = d1 * r.mt; e.WYI = d2 * r.mt; e.WZI = d3 * r.ml;
-        break;
-    default:
-        return;  // an unknown valley form keeps the wave vector and masses of entry
-    }
-    set_masses(iv);
+    // An unknown valley form keeps the wave vector and masses of entry.
+    const tables::MassRoots r = mass_roots(iv);
+    if (!tables::place_on_axes(b.IFORV[iv], r, d1, d2, d3, e.WXI, e.WYI, e.WZI)) return;
+    tables::AxisMasses m;
+    tables::axis_masses(iv, m);
+    e.MXI = m.x;
+    e.MYI = m.y;
+    e.MZI = m.z;
 }
 
 // Polar-optical final wave vector: the new direction makes the angle theta with the old
 // wave vector (WXF, WYF, WZF), the y axis serving as reference of the rotation. The valley
-// does not change; the masses of entry are kept.
+// does not change; the masses of entry are kept. The rate favours small angles,
+// P(theta) ~ sin theta / (E + E' - 2 sqrt(E E') cos theta); inverting its distribution gives
+// cos theta = a - (a - 1) ((a + 1) / (a - 1))^r with a = (E + E') / (2 sqrt(E E'))
+// (Fawcett, Boardman and Swain, J. Phys. Chem. Solids 31, 1963, 1970).
 inline void polar_draw(float eni) {
     auto& e = driver::electr;
     const auto& b = tables::bande;
@@ -197,8 +180,8 @@ inline void polar_draw(float eni) {
 
     const float a = (eni + enf) / 2.0f / sqrtf(eni * enf);
     float r02;
-    alea(tir.ISEED[2], r02);
-    tir.NDRAW[2] += 1;
+    alea(tir.ISEED[core::kPolarStream], r02);
+    tir.NDRAW[core::kPolarStream] += 1;
     work.r02 = r02;
     // A = 1 (no energy exchanged) would give 0 * infinity; its limit is no deflection.
     float ct = 1.0f;
@@ -209,8 +192,8 @@ inline void polar_draw(float eni) {
     if (b.IFORV[iv] != 0) detail::fatal_anisotropy();
 
     float r03;
-    alea(tir.ISEED[3], r03);
-    tir.NDRAW[3] += 1;
+    alea(tir.ISEED[core::kAzimuthStream], r03);
+    tir.NDRAW[core::kAzimuthStream] += 1;
     work.r03 = r03;
     const float phi = driver::dtafix.DPI * r03;
     float s2 = 1.0f - ct * ct;
@@ -238,8 +221,8 @@ inline void polar_draw(float eni) {
 
 inline float clamp_low(float en) { return en < kMinEnergy ? kMinEnergy : en; }
 
-// Absorption guard: true when the final energy would leave the tables (the event is then
-// rejected and counted in popsi).
+// Absorption guard: true when the final energy comes within kGuardSteps energy steps of
+// the top of the tables (the event is then rejected and counted in popsi).
 inline bool absorption_rejected(float eni, int32_t iv) {
     const auto& t = tables::tablam;
     if (eni > t.ENMAX[iv] - kGuardSteps * t.DELTAE) {
@@ -250,16 +233,16 @@ inline bool absorption_rejected(float eni, int32_t iv) {
     return false;
 }
 
-inline void copy_final_state() {
-    auto& e = driver::electr;
-    e.NVI = e.NVF;
-    e.ENI = e.ENF;
-    e.WXI = e.WXF; e.WYI = e.WYF; e.WZI = e.WZF;
-    e.MXI = e.MXF; e.MYI = e.MYF; e.MZI = e.MZF;
+// The same, with the rejection's trace (debug level 4 and above).
+inline bool absorption_rejected_traced(float eni, int32_t iv, int32_t kind) {
+    if (!absorption_rejected(eni, iv)) return false;
+    if (klip::debug.level >= 4) detail::trace_rejection(kind);
+    return true;
 }
 
 // Final state of the event of kind `kind`. Returns false when an absorption is rejected
-// (the selection then starts again with a fresh draw).
+// (the selection then starts again with a fresh draw). Energy balance E' = E -+ hw, plus
+// ENVAL(initial) - ENVAL(final) when the valley changes; elastic kinds keep E.
 inline bool final_state(int32_t kind) {
     auto& e = driver::electr;
     const auto& t = tables::tablam;
@@ -271,9 +254,9 @@ inline bool final_state(int32_t kind) {
     float eni;
 
     switch (kind) {
-    case kImpurity:
-    case kAcoustic:
-    case kAlloy: {
+    case Kind::IMP:
+    case Kind::ACO:
+    case Kind::ALL: {
         const int32_t nvi = t.NVFL[nvf][ilamb];
         e.NVI = nvi;
         if (trace) detail::trace_mechanism(kind);
@@ -281,32 +264,29 @@ inline bool final_state(int32_t kind) {
         isotropic_draw(clamp_low(eni));
         return true;
     }
-    case kPiezo:
+    case Kind::PIE:
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         isotropic_draw(e.ENF);
         return true;
-    case kPolarEmission:
+    case Kind::OPLE:
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         polar_draw(clamp_low(e.ENF - p.HWOPL));
         return true;
-    case kPolarAbsorption:
+    case Kind::OPLA:
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         eni = e.ENF + p.HWOPL;
-        if (absorption_rejected(eni, nvf)) {
-            if (klip::debug.level >= 4) detail::trace_rejection(kind);
-            return false;
-        }
+        if (absorption_rejected_traced(eni, nvf, kind)) return false;
         polar_draw(clamp_low(eni));
         return true;
-    case kOpticalEmission:
-    case kOpticalAbsorption: {
+    case Kind::ONPE:
+    case Kind::ONPA: {
         const int32_t nvi = t.NVFL[nvf][ilamb];
         e.NVI = nvi;
         if (trace) detail::trace_mechanism(kind);
-        if (kind == kOpticalEmission) {
+        if (kind == Kind::ONPE) {
             eni = e.ENF - p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
         } else {
             eni = e.ENF + p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
@@ -315,39 +295,36 @@ inline bool final_state(int32_t kind) {
         isotropic_draw(clamp_low(eni));
         return true;
     }
-    case kIv0Emission:
-    case kIv0Absorption:
-    case kIv1Emission:
-    case kIv1Absorption: {
+    case Kind::IV0E:
+    case Kind::IV0A:
+    case Kind::IV1E:
+    case Kind::IV1A: {
         const int32_t nvi = t.NVFL[nvf][ilamb];
         const int32_t ipho = t.IPHOL[nvf][ilamb];
         e.NVI = nvi;
         work.ipho = ipho;
         if (trace) detail::trace_mechanism(kind);
-        const auto& hw = (kind <= kIv0Absorption) ? p.HWIV0 : p.HWIV1;
-        if (kind == kIv0Emission || kind == kIv1Emission) {
+        const auto& hw = (kind <= Kind::IV0A) ? p.HWIV0 : p.HWIV1;
+        if (kind == Kind::IV0E || kind == Kind::IV1E) {
             eni = e.ENF - hw[ipho][nvf][nvi];  // (final, initial, phonon)
         } else {
             eni = e.ENF + hw[ipho][nvi][nvf];  // the reverse emission's energy
-            if (absorption_rejected(eni, nvi)) {
-                if (klip::debug.level >= 4) detail::trace_rejection(kind);
-                return false;
-            }
+            if (absorption_rejected_traced(eni, nvi, kind)) return false;
         }
         isotropic_draw(clamp_low(eni));
         return true;
     }
-    case kSurface:
-    case kRecombination:
+    case Kind::SUR:
+    case Kind::REC:
         if (trace) detail::trace_mechanism(kind);
-        copy_final_state();
+        driver::electr.end_becomes_start();
         return true;
-    case kIonisation: {
+    case Kind::ION: {
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         const float x = e.ENF - b.ENGAP;
         float r11;
-        alea(driver::etir.ISEED[11], r11);
+        alea(driver::etir.ISEED[core::kIonisationStream], r11);
         work.r11 = r11;
         eni = r11 * x;
         const float half_step = t.DELTAE / 2.0f;
@@ -355,9 +332,9 @@ inline bool final_state(int32_t kind) {
         isotropic_draw(eni);
         return true;
     }
-    case kSelf:
+    case Kind::SSC:
         if (trace) detail::trace_mechanism(kind);
-        copy_final_state();
+        driver::electr.end_becomes_start();
         driver::NBINTER += 1;
         return true;
     default:

@@ -78,9 +78,8 @@ void prepare_selection() {
         if (nen > tables::kEnergies) nen = tables::kEnergies;
         for (int32_t ie = 1; ie <= nen; ++ie) fill_row(iv, ie);
     }
-    const auto& b = tables::bande;
     for (int32_t iv = 1; iv <= tables::kValleys; ++iv) {
-        selection.roots[iv] = {sqrtf(b.MEFF[iv]), sqrtf(b.ML[iv]), sqrtf(b.MT[iv])};
+        selection.roots[iv] = tables::mass_roots_of(iv);
     }
     index_guess.inv_deltae = 1.0f / t.DELTAE;
     index_guess.ready = std::isfinite(index_guess.inv_deltae);

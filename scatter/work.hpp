@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "tables/band.hpp"
 #include "tables/model.hpp"
 
 namespace scatter::detail {
@@ -58,7 +59,7 @@ namespace scatter::detail {
 // as the scan over the order list.
 struct Selection {
     static constexpr int32_t kWidth = tables::kLambdas;  // capacity of a row
-    bool ready = false;
+    bool ready = false;       // the rows match the tables loaded
     int32_t stride = 0;       // row length in use: the longest list, rounded up to 4
     // Per valley and domain: the number of listed lambdas, their positions in the order
     // list, their numbers and their kinds (ITYPL). Rows are padded with +inf; a row that
@@ -69,10 +70,9 @@ struct Selection {
     std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> lam{};
     std::array<std::array<std::array<int32_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> kind{};
     // Per valley: the square roots of MEFF, ML and MT that scale an isotropic draw.
-    struct Roots {
-        float meff = 0.0f, ml = 0.0f, mt = 0.0f;
-    };
+    using Roots = tables::MassRoots;
     std::array<Roots, tables::kValleys + 1> roots{};
+    // The rows, valley after valley, energy index after energy index (see selection_row).
     alignas(64) std::array<float, tables::kValleys * tables::kEnergies * kWidth> value{};
 };
 inline Selection selection;

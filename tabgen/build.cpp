@@ -12,8 +12,6 @@
 namespace tabgen {
 namespace {
 
-constexpr std::string_view kAlphabet = " ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789$_&";
-
 phys::Band band_of(const Valley& v) { return phys::Band{v.md, v.alpha}; }
 
 bool is_absorption(Kind k) { return k == Kind::OPLA || k == Kind::ONPA || k == Kind::IV0A || k == Kind::IV1A; }
@@ -79,14 +77,14 @@ bool expand_intervalley(const Material& m, std::vector<Ordered>& out, std::strin
 }  // namespace
 
 int32_t pack40(const std::string& name) {
-    int32_t g[2] = {0, 0};
+    std::array<int, 6> k{};
     for (int i = 0; i < 6; ++i) {
         char c = i < static_cast<int>(name.size()) ? name[i] : ' ';
-        size_t code = kAlphabet.find(c);
+        size_t code = core::kRadix40Alphabet.find(c);
         if (code == std::string_view::npos) code = 0;
-        g[i / 3] = g[i / 3] * 40 + static_cast<int32_t>(code);
+        k[i] = static_cast<int>(code);
     }
-    return static_cast<int32_t>(static_cast<uint32_t>(g[0]) + static_cast<uint32_t>(g[1]) * 65536u);
+    return core::pack_radix40(k);
 }
 
 bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std::string& error) {
@@ -157,7 +155,7 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
             const double eth = m.ii_threshold - (v.energy - m.valleys[0].energy);
             return phys::ionisation(e, eth, m.ii_rate);
         }
-        case Kind::SSC: return 0.0;
+        default: return 0.0;  // self-scattering, and the kinds not planned here
     }
     return 0.0;
 }
@@ -165,7 +163,7 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
 double tabulated_rate(const Material& m, int iv, const Lambda& l, int ie, float enmax_final) {
     const double lo = (ie - 1) * m.deltae, hi = ie * m.deltae, mid = (ie - 0.5) * m.deltae;
     if (has_final_energy(l.kind) && lo + l.shift < 0) return 0.0;
-    if (is_absorption(l.kind) && hi + l.shift > enmax_final - 10.0 * m.deltae) return 0.0;
+    if (is_absorption(l.kind) && hi + l.shift > enmax_final - core::kAbsorptionGuardSteps * m.deltae) return 0.0;
     if (l.kind == Kind::ION) {
         const double eth = m.ii_threshold - (m.valleys[iv].energy - m.valleys[0].energy);
         if (lo < eth) return 0.0;

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "core/vocabulary.hpp"
 #include "tables/model.hpp"
 #include "tabgen/material.hpp"
 
 namespace tabgen {
 
-enum class Kind { IMP, ACO, OPLE, OPLA, ONPE, ONPA, IV0E, IV0A, IV1E, IV1A, ION, SSC };
+// The interaction kinds, shared with the simulator (the kind codes of its tables).
+using Kind = core::Kind;
 
 // One scattering mechanism of one valley.
 struct Lambda {

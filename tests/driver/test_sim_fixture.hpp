@@ -39,14 +39,8 @@ inline int32_t next_valley = 0;  // valley after the event (0: unchanged)
 inline void stand_in_inter() {
     auto& e = driver::electr;
     seen.push_back({e.ENF, e.WXF, e.TR, e.NVF});
-    e.NVI = next_valley != 0 ? next_valley : e.NVF;
-    e.ENI = e.ENF;
-    e.WXI = e.WXF;
-    e.WYI = e.WYF;
-    e.WZI = e.WZF;
-    e.MXI = e.MXF;
-    e.MYI = e.MYF;
-    e.MZI = e.MZF;
+    e.end_becomes_start();
+    if (next_valley != 0) e.NVI = next_valley;
     driver::INTERION = next_kind;
     if (next_kind == 16) ++driver::NBINTER;
 }

@@ -319,3 +319,19 @@ TEST(ShippedTables, IonisationThresholdPerValley) {
         }
     }
 }
+
+// The generator names its lambdas and the simulator derives their kinds from the names: both
+// sides must read the same kind out of every name, and the names must unpack as packed.
+TEST(ShippedTables, SimulatorReadsTheKindOfEveryLambdaName) {
+    for (const char* mat : kShipped) {
+        Built b = build(mat);
+        ASSERT_TRUE(b.g) << mat;
+        for (int iv = 1; iv <= b.g->t.NVA; ++iv)
+            for (int k = 1; k <= b.g->t.NLAM[iv]; ++k) {
+                const auto& l = b.g->lambdas[iv - 1][k - 1];
+                const klip::Text<6> name = klip::dgsr40(b.g->t.NOMLAM[iv][k]);
+                EXPECT_EQ(name.view(), l.name) << mat;
+                EXPECT_EQ(core::kind_of_name(name.view()), l.kind) << mat << " " << l.name;
+            }
+    }
+}
