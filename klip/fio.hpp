@@ -51,7 +51,15 @@ void write_prompt(int unit, std::string_view text);
 void write_record(int unit, const void* data, int32_t nbytes);
 // Flush every open output channel (standard output included).
 void flush_all();
-// Flush everything and end the process with `code`.
+// Flush standard output; false once writing it has failed (see stdout_failure).
+bool flush_stdout();
+// The system's errno of the first failed write of standard output, 0 while none failed.
+int stdout_failure();
+// At start-up: a standard descriptor (0, 1, 2) that is closed is given /dev/null, so that no
+// file opened later takes its number; a closed standard output counts as a failed write.
+void guard_standard_streams();
+// Flush everything and end the process with `code`. When writing standard output has
+// failed, one line on standard error says so and a code of 0 becomes 3.
 [[noreturn]] void terminate(int code);
 
 // Test hook: while capturing, everything written on unit 6 goes to a string instead.

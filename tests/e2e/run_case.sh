@@ -10,6 +10,9 @@
 #   prepare           optional: a bash script run in T before the program (e.g. to make a FIFO)
 #   expected_stdout   standard output, byte for byte (the banner date written as <DATE>)
 #   expected_status   optional: the exit status (default 0)
+#   stdout_to         optional: "full" runs the program with standard output on /dev/full,
+#                     "closed" with standard output closed (no standard output is compared)
+#   expected_stderr   optional: standard error, byte for byte
 #   expected/         files compared byte for byte against T (e.g. expected/run/bruit)
 #   absent            optional: paths relative to T that must not exist afterwards
 set -u
@@ -27,8 +30,15 @@ fi
 prog=$zot
 if [ -f "$case_dir/program" ] && [ "$(cat "$case_dir/program")" = cumavg ]; then prog=$cumavg; fi
 
-(cd "$tmp/run" && "$prog" < "$case_dir/stdin" > "$tmp/stdout.raw" 2> "$tmp/stderr")
-status=$?
+stdout_to=file
+[ -f "$case_dir/stdout_to" ] && stdout_to=$(tr -d ' \n' < "$case_dir/stdout_to")
+case $stdout_to in
+  full) (cd "$tmp/run" && "$prog" < "$case_dir/stdin" > /dev/full 2> "$tmp/stderr"); status=$?
+        : > "$tmp/stdout.raw" ;;
+  closed) (cd "$tmp/run" && "$prog" < "$case_dir/stdin" >&- 2> "$tmp/stderr"); status=$?
+        : > "$tmp/stdout.raw" ;;
+  *) (cd "$tmp/run" && "$prog" < "$case_dir/stdin" > "$tmp/stdout.raw" 2> "$tmp/stderr"); status=$? ;;
+esac
 
 # Mask the banner date, checking its shape.
 sed -E 's/^( ZOT 3\.3 Thu Jan  1 01:00:00   )[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}  $/\1<DATE>/' \
@@ -42,6 +52,9 @@ if [ "$status" != "$want_status" ]; then
 fi
 if [ -f "$case_dir/expected_stdout" ] && ! cmp -s "$tmp/stdout" "$case_dir/expected_stdout"; then
   echo "standard output differs:"; diff "$case_dir/expected_stdout" "$tmp/stdout" | head -40; fail=1
+fi
+if [ -f "$case_dir/expected_stderr" ] && ! cmp -s "$tmp/stderr" "$case_dir/expected_stderr"; then
+  echo "standard error differs:"; diff "$case_dir/expected_stderr" "$tmp/stderr" | head -20; fail=1
 fi
 if [ -d "$case_dir/expected" ]; then
   while IFS= read -r -d '' f; do
