@@ -34,8 +34,8 @@ struct Flight {
     float r04 = 0.0f;
     float tv = 0.0f;
     int32_t linter = 0;
-    int32_t nlim = 0;    // cancelled flights of the phase
-    int32_t ninter = 0;  // scattering events of the phase
+    int64_t nlim = 0;    // cancelled flights of the phase
+    int64_t ninter = 0;  // scattering events of the phase
     int32_t nion = 0;    // ionisation events of the step
     std::array<int32_t, 5> nionv{};
     float vxxion1 = 0.0f, vxxion2 = 0.0f;  // x displacement credited to the last flight
@@ -75,7 +75,8 @@ struct Steps {
     float fvxm = 0.0f, fvym = 0.0f, fvzm = 0.0f;
     float fmobil = 0.0f;
     std::array<float, 5> fnppv{}, fenpv{}, fnionv{};
-    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;
+    int64_t sninter = 0, snlim = 0, snself = 0;  // stationary sums of the event counts
+    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;  // final values as printed
     float fcoeffionx1 = 0.0f, fcoeffionx2 = 0.0f;
     int32_t nmade = 0;  // stationary steps actually made
 };
@@ -105,6 +106,8 @@ void run_start();
 bool time_step();
 // Final averages of the stationary phase.
 void final_averages();
+// Share of self-scattering events in percent, from the full counts (0 over no event).
+float self_percent(int64_t nself, int64_t nevents);
 // Per-particle accumulation at the end of a particle's step.
 void accumulate_particle();
 

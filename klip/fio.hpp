@@ -112,7 +112,7 @@ std::string free_real(float value);
 struct Arg {
     enum class Kind { Int, Real, Text };
     Kind kind;
-    int32_t i = 0;
+    int64_t i = 0;  // event counts are 64-bit
     float r = 0.0f;
     std::string_view s;
     Arg(int32_t v) : kind(Kind::Int), i(v) {}
@@ -120,8 +120,8 @@ struct Arg {
     Arg(std::string_view v) : kind(Kind::Text), s(v) {}
     Arg(const char* v) : kind(Kind::Text), s(v) {}
     Arg(const std::string& v) : kind(Kind::Text), s(v) {}
+    Arg(int64_t v) : kind(Kind::Int), i(v) {}
     Arg(double) = delete;
-    Arg(int64_t) = delete;
 };
 
 // Format items with a layout in edit-descriptor notation, e.g.
@@ -133,7 +133,7 @@ std::string format(std::string_view layout, std::initializer_list<Arg> args);
 void write_fmt(int unit, std::string_view layout, std::initializer_list<Arg> args);
 
 // Single fields, for callers that build a line piece by piece.
-std::string fmt_i(int32_t value, int w);
+std::string fmt_i(int64_t value, int w);
 std::string fmt_f(float value, int w, int d);
 std::string fmt_e(float value, int w, int d, int scale = 0);  // scale 1 = the 1P form
 

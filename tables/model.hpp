@@ -42,7 +42,7 @@ struct Tablam {
     Arr2<int32_t, kLambdas, kValleys> NVFL{};
     Arr2<float, kLambdas, kValleys> RLPAR{};
     Arr2<int32_t, kLambdas, kValleys> IPHOL{};
-    Arr2<int32_t, kLambdas, kValleys> NBLAM{};
+    Arr2<int64_t, kLambdas, kValleys> NBLAM{};  // events per lambda (64-bit)
 };
 inline Tablam tablam;
 

@@ -1356,6 +1356,7 @@ def simulate(R):
     R.tcal = R.tcali
     R.tcalt = F(0)
     R.nlim = R.ninter = R.nion = 0
+    R.sninter = R.snlim = R.snself = 0
     INTER["NBINTER"] = 0
     for n in ("frlxmx", "frlxmy", "frlxmz", "frlxen", "fenm", "fentm", "fvxm", "fvym", "fvzm",
               "fmobil", "fninter", "fnion", "fnlim", "fnself", "fcoeffionx1", "fcoeffionx2"):
@@ -1552,12 +1553,12 @@ def simulate(R):
             R.fnppv[iv] = R.fnppv[iv] + F(R.nppv[iv])
             R.fenpv[iv] = R.fenpv[iv] + R.enpv[iv]
             R.fnionv[iv] = R.fnionv[iv] + F(R.nionv[iv])
-        R.fninter = R.fninter + F(R.ninter)
+        R.sninter += R.ninter  # the stationary sums of the counts are whole numbers
         R.fnion = R.fnion + F(R.nion)
         R.fcoeffionx1 = R.fcoeffionx1 + R.coeffionx1
         R.fcoeffionx2 = R.fcoeffionx2 + R.coeffionx2
-        R.fnlim = R.fnlim + F(R.nlim)
-        R.fnself = R.fnself + F(INTER["NBINTER"])
+        R.snlim += R.nlim
+        R.snself += INTER["NBINTER"]
         if idteq >= R.ndteq:
             break
         R.tcal = R.dteq
@@ -1574,7 +1575,9 @@ def simulate(R):
         R.fnppv[iv] = ((R.fnppv[iv] / nd) / F(R.npart)) * F(100)
     R.fcoeffionx1 = R.fcoeffionx1 / nd
     R.fcoeffionx2 = R.fcoeffionx2 / nd
-    R.fnself = (R.fnself / R.fninter) * F(100) if R.fninter != 0 else F(0)
+    R.fninter = F(R.sninter)
+    R.fnlim = F(R.snlim)
+    R.fnself = (F(R.snself) / F(R.sninter)) * F(100) if R.sninter != 0 else F(0)
     OUT.line("")
     OUT.line(" 3) Moyennes finales")
     OUT.line("    ================")
