@@ -895,10 +895,26 @@ HEADERS = {1: "********** INTER : Impuretes", 2: "********** INTER : Acoustiques
            15: "********** INTER : Ionisation", 16: "********** INTER : Self-scattering"}
 
 
+ENDLESS = 2000000  # consecutive redraws of one event, or cancelled flights of one particle
+
+
+def endless(title, ip, iv, energy, what, count):
+    free(title)
+    free(" particule no", ip)
+    free(" vallee no", iv)
+    free(" energie =", energy)
+    free(what, count)
+    finish(2)
+
+
 def inter(m):
     e = E_
     dbg = state["debug"]
+    redraws = 0
     while True:
+        if redraws >= ENDLESS:
+            endless("Erreur : absorption refusee a chaque tirage", e.IP, e.NVF, e.ENF, " tirages =", redraws)
+        redraws += 1
         ir = 1
         ie01 = int(e.ENF / m.DELTAE + F(1.0))
         if ie01 > m.NEN[e.NVF]:
@@ -1181,6 +1197,7 @@ def move(R, IP):
     if traced:
         free("TR= ", e.TR)
     linter = 0
+    cancelled = 0  # consecutive cancelled flights
     while True:
         ien = int(e.ENI / m.DELTAE + F(1))
         if ien > m.NEN[e.NVI]:
@@ -1247,12 +1264,16 @@ def move(R, IP):
             e.ENF = F(1e-8)
         if e.ENF >= m.ENMAX[e.NVI] - m.DELTAE / F(2):
             R.nlim += 1
+            cancelled += 1
+            if cancelled >= ENDLESS:
+                endless("Erreur : vol annule a chaque essai", IP, e.NVI, e.ENI, " vols annules =", cancelled)
             e.WXF, e.WYF, e.WZF, e.ENF = e.WXI, e.WYI, e.WZI, e.ENI
             e.vxf, e.vyf, e.vzf = e.vxi, e.vyi, e.vzi
             e.xxf, e.xyf, e.xzf = e.xxi, e.xyi, e.xzi
             if traced:
                 free("  !!! Mouvement annule, interaction")
         else:
+            cancelled = 0
             d = (a * F(2)) * e.ENF + F(1)
             e.vxf = (e.WXF / e.MXF) / d
             e.vyf = (e.WYF / e.MYF) / d
