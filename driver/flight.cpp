@@ -283,12 +283,13 @@ inline void free_flight(const FieldFlags& fl, const ValleyConsts& v, bool last, 
 
 // End of the flight: energy floor (1e-8 eV), cancellation of a flight that leaves the tables
 // (the old state is kept), velocity v = (W / m) / (1 + 2 alpha E), and the ionisation sums
-// of the displacements.
-inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bool traced) {
+// of the displacements. True when the flight was cancelled.
+inline bool end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
     if (e.ENF < 1e-8f) e.ENF = 1e-8f;
-    if (e.ENF >= v.overflow) {
+    const bool cancelled = e.ENF >= v.overflow;
+    if (cancelled) {
         // The flight is cancelled; it still ends in the event drawn, from the old state.
         ++f.nlim;
         if (loaded.pending) loaded.velocities();
@@ -317,6 +318,7 @@ inline void end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bo
     // A zero displacement adds nothing to the reciprocal sum.
     if (f.vxxion2 != 0.0f) f.vxmion2 = f.vxmion2 + 1.0f / f.vxxion2;
     f.vxmion1 = f.vxmion1 + f.vxxion1;
+    return cancelled;
 }
 
 // The scattering event and, for an impact ionisation, its count.
@@ -391,13 +393,21 @@ void move_particle() {
     const FieldFlags fields = field_flags();
     LoadedState loaded = load_particle(ip, dbg, traced);
     ValleyConsts valley{};
+    int32_t cancelled = 0;  // consecutive cancelled flights
     for (;;) {
         if (electr.NVI != valley.nv) valley = valley_consts(electr.NVI);
         draw_flight_time(valley, traced);
         // Values of a flight that ends in an event that nothing reads are not formed.
         const bool last = flight.linter == 0 || traced;
         free_flight(fields, valley, last, traced);
-        end_flight(valley, loaded, last, traced);
+        if (end_flight(valley, loaded, last, traced)) {
+            // A particle whose every flight from the top of its valley is cancelled, with
+            // time left that no drawn flight outlasts, would never end its step.
+            if (++cancelled >= scatter::kEndlessLimit) [[unlikely]]
+                scatter::endless_cancel_fault(ip, valley.nv, electr.ENI, cancelled);
+        } else {
+            cancelled = 0;
+        }
         if (flight.linter == 0) break;
         scattering_event(traced);
     }

@@ -65,7 +65,8 @@ inline Etir etir;
 
 // interion: kind code (1..16) of the last scattering event; 15 = impact ionisation
 inline int32_t INTERION = 0;
-// nbinter: self-scattering events, cleared by the time-step loop
-inline int32_t NBINTER = 0;
+// nbinter: self-scattering events, cleared by the time-step loop (64-bit: a phase of a
+// large ensemble makes billions of events)
+inline int64_t NBINTER = 0;
 
 }  // namespace driver

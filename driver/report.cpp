@@ -41,7 +41,7 @@ void write_relaxation(float mx, float my, float mz, float en) {
     fio::write_fmt(lu, "('      Temps de relaxation de l''energie [ps] = ',F9.3)", {en});
 }
 
-void write_self_and_overflow(int32_t nself, float percent, int32_t nlim) {
+void write_self_and_overflow(int64_t nself, float percent, int64_t nlim) {
     const int lu = out();
     fio::write_fmt(lu, "('      Nombre de self-scattering = ',I9,' (',F6.2,' 0/0)')", {nself, percent});
     fio::write_fmt(lu, "('      Nombre de depassement d''energie = ',I7)", {nlim});

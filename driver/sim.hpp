@@ -34,8 +34,8 @@ struct Flight {
     float r04 = 0.0f;      // deviate of the flight time, (0, 1)
     float tv = 0.0f;       // drawn flight time -ln(r04)/Lambda (s), > 0
     int32_t linter = 0;    // 1 when the flight ends in an event, 0 when the step's time runs out
-    int32_t nlim = 0;    // cancelled flights of the phase
-    int32_t ninter = 0;  // scattering events of the phase
+    int64_t nlim = 0;    // cancelled flights of the phase
+    int64_t ninter = 0;  // scattering events of the phase
     int32_t nion = 0;    // ionisation events of the step
     std::array<int32_t, 5> nionv{};        // ionisation events of the step per valley, 1..4
     float vxxion1 = 0.0f, vxxion2 = 0.0f;  // x displacement credited to the last flight
@@ -81,7 +81,8 @@ struct Steps {
     float fvxm = 0.0f, fvym = 0.0f, fvzm = 0.0f;  // drift velocity (cm/s)
     float fmobil = 0.0f;                         // mobility (cm^2/Vs)
     std::array<float, 5> fnppv{}, fenpv{}, fnionv{};  // per valley: share (%), energy, ionisations
-    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;  // counts; fnself ends in %
+    int64_t sninter = 0, snlim = 0, snself = 0;  // stationary sums of the event counts
+    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;  // final counts as printed; fnself ends in %
     float fcoeffionx1 = 0.0f, fcoeffionx2 = 0.0f;  // ionisation coefficients (1/cm)
     int32_t nmade = 0;  // stationary steps actually made
     // Whole-run totals for the overflow hint: cancelled flights, events, particle-steps
@@ -115,6 +116,8 @@ void run_start();
 bool time_step();
 // Final averages of the stationary phase.
 void final_averages();
+// Share of self-scattering events in percent, from the full counts (0 over no event).
+float self_percent(int64_t nself, int64_t nevents);
 // Per-particle accumulation at the end of a particle's step.
 void accumulate_particle();
 

@@ -1,6 +1,7 @@
 // Start-up of zot: units, banner, seeds, file names, constants, message files, toolkit.
 #include "driver/records.hpp"
 #include "driver/run.hpp"
+#include "klip/fio.hpp"
 #include "klip/klip.hpp"
 #include "klip/records.hpp"
 #include "tables/tables.hpp"
@@ -38,6 +39,7 @@ void set_files_and_units() {
 }  // namespace
 
 void startup() {
+    fio::guard_standard_streams();
     set_units();
     klip::idpro(klip::comlu[1], kIdent);
 

@@ -17,6 +17,11 @@ namespace driver {
 
 namespace units = core::units;
 
+float self_percent(int64_t nself, int64_t nevents) {
+    if (nevents == 0) return 0.0f;
+    return static_cast<float>(nself) / static_cast<float>(nevents) * 100.0f;
+}
+
 namespace {
 
 int nva() { return tables::tablam.NVA; }
@@ -86,10 +91,6 @@ void step_averages() {
     s.rlxm = std::max(std::max(s.rlxmx, s.rlxmy), s.rlxmz);
 }
 
-float self_percent(int32_t nself, int32_t nevents) {
-    if (nevents == 0) return 0.0f;
-    return static_cast<float>(nself) / static_cast<float>(nevents) * 100.0f;
-}
 
 void printable_values() {
     Steps& s = steps;
@@ -206,12 +207,12 @@ bool stationary_step() {
         s.fenpv[iv] += s.enpv[iv];
         s.fnionv[iv] += static_cast<float>(flight.nionv[iv]);
     }
-    s.fninter += static_cast<float>(flight.ninter);
+    s.sninter += flight.ninter;
     s.fnion += static_cast<float>(flight.nion);
     s.fcoeffionx1 += s.coeffionx1;
     s.fcoeffionx2 += s.coeffionx2;
-    s.fnlim += static_cast<float>(flight.nlim);
-    s.fnself += static_cast<float>(NBINTER);
+    s.snlim += flight.nlim;
+    s.snself += NBINTER;
     ++s.nmade;
 
     if (s.idteq >= r.ndteq) {
@@ -276,6 +277,7 @@ void run_start() {
     s.fenpv.fill(0.0f);
     s.fnionv.fill(0.0f);
     s.fninter = s.fnion = s.fnlim = s.fnself = 0.0f;
+    s.sninter = s.snlim = s.snself = 0;
     s.fcoeffionx1 = s.fcoeffionx2 = 0.0f;
     f.nionv.fill(0);
     f.linter = 0;
@@ -366,7 +368,9 @@ void final_averages() {
     }
     s.fcoeffionx1 /= n;
     s.fcoeffionx2 /= n;
-    s.fnself = s.fninter == 0.0f ? 0.0f : s.fnself / s.fninter * 100.0f;
+    s.fninter = static_cast<float>(s.sninter);
+    s.fnlim = static_cast<float>(s.snlim);
+    s.fnself = self_percent(s.snself, s.sninter);
 }
 
 // On standard error: the share of flights cancelled at the top of the tables, when any.

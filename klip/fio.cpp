@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace fio {
 namespace {
@@ -26,6 +27,13 @@ std::string captured;
 bool stdin_override = false;
 std::string stdin_text;
 size_t stdin_pos = 0;
+int stdout_errno = 0;  // first failed write of standard output
+
+// Remember the first failure of standard output, with the errno of the write that failed.
+void note_stdout_write(bool failed) {
+    if (stdout_errno != 0) return;
+    if (failed || std::ferror(stdout) != 0) stdout_errno = errno != 0 ? errno : EIO;
+}
 
 Channel* channel(int unit) {
     if (unit < 0 || unit > kMaxUnit) return nullptr;
@@ -37,7 +45,8 @@ void put(int unit, std::string_view text) {
         if (capturing) {
             captured.append(text);
         } else {
-            std::fwrite(text.data(), 1, text.size(), stdout);
+            errno = 0;
+            note_stdout_write(std::fwrite(text.data(), 1, text.size(), stdout) != text.size());
         }
         return;
     }
@@ -176,7 +185,7 @@ LineStatus read_line_status(int unit, std::string& line) {
     line.clear();
     if (unit == kStdin) {
         if (stdin_override) return read_stdin_override(line);
-        std::fflush(stdout);  // a prompt must be visible before the user answers
+        flush_stdout();  // a prompt must be visible before the user answers
         return read_file_line(stdin, line);
     }
     Channel* c = channel(unit);
@@ -215,14 +224,40 @@ void flush(int unit) {
 }
 
 void flush_all() {
-    std::fflush(stdout);
+    flush_stdout();
     for (Channel& c : channels) {
         if (c.f != nullptr && !c.reading) std::fflush(c.f);
     }
 }
 
+bool flush_stdout() {
+    if (capturing) return true;
+    errno = 0;
+    note_stdout_write(std::fflush(stdout) != 0);
+    return stdout_errno == 0;
+}
+
+int stdout_failure() { return stdout_errno; }
+
+void guard_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int got = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (got >= 0 && got != fd) {
+            ::dup2(got, fd);
+            ::close(got);
+        }
+        if (fd == 1 && stdout_errno == 0) stdout_errno = EBADF;
+    }
+}
+
 void terminate(int code) {
     flush_all();
+    if (stdout_errno != 0) {
+        std::fprintf(stderr, "%s: cannot write standard output: %s\n", program_invocation_short_name,
+                     std::strerror(stdout_errno));
+        if (code == 0) code = 3;
+    }
     std::exit(code);
 }
 

@@ -53,7 +53,15 @@ void write_record(int unit, const void* data, int32_t nbytes);
 void flush(int unit);
 // Flush every open output channel (standard output included).
 void flush_all();
-// Flush everything and end the process with `code`.
+// Flush standard output; false once writing it has failed (see stdout_failure).
+bool flush_stdout();
+// The system's errno of the first failed write of standard output, 0 while none failed.
+int stdout_failure();
+// At start-up: a standard descriptor (0, 1, 2) that is closed is given /dev/null, so that no
+// file opened later takes its number; a closed standard output counts as a failed write.
+void guard_standard_streams();
+// Flush everything and end the process with `code`. When writing standard output has
+// failed, one line on standard error says so and a code of 0 becomes 3.
 [[noreturn]] void terminate(int code);
 
 // Test hook: while capturing, everything written on unit 6 goes to a string instead.
@@ -106,7 +114,7 @@ std::string free_real(float value);
 struct Arg {
     enum class Kind { Int, Real, Text };
     Kind kind;
-    int32_t i = 0;
+    int64_t i = 0;  // event counts are 64-bit
     float r = 0.0f;
     std::string_view s;
     Arg(int32_t v) : kind(Kind::Int), i(v) {}
@@ -114,8 +122,8 @@ struct Arg {
     Arg(std::string_view v) : kind(Kind::Text), s(v) {}
     Arg(const char* v) : kind(Kind::Text), s(v) {}
     Arg(const std::string& v) : kind(Kind::Text), s(v) {}
+    Arg(int64_t v) : kind(Kind::Int), i(v) {}
     Arg(double) = delete;
-    Arg(int64_t) = delete;
 };
 
 // Format items with a layout in edit-descriptor notation, e.g.
@@ -127,7 +135,7 @@ std::string format(std::string_view layout, std::initializer_list<Arg> args);
 void write_fmt(int unit, std::string_view layout, std::initializer_list<Arg> args);
 
 // Single fields, for callers that build a line piece by piece.
-std::string fmt_i(int32_t value, int w);
+std::string fmt_i(int64_t value, int w);
 std::string fmt_f(float value, int w, int d);
 std::string fmt_e(float value, int w, int d, int scale = 0);  // scale 1 = the 1P form
 

@@ -269,7 +269,7 @@ std::string non_finite(float v, int w) {
 
 }  // namespace
 
-std::string fmt_i(int32_t value, int w) { return fit(std::to_string(value), w); }
+std::string fmt_i(int64_t value, int w) { return fit(std::to_string(value), w); }
 
 std::string fmt_f(float value, int w, int d) {
     if (!std::isfinite(value)) return non_finite(value, w);

@@ -200,4 +200,25 @@ void energy_index_fault(int32_t ip, int32_t iv, float energy, int32_t index, int
     detail::stop();
 }
 
+namespace {
+void write_endless(const char* title, int32_t ip, int32_t iv, float energy, const char* what, int32_t count) {
+    const int u = detail::unit();
+    fio::List(u) << title;
+    fio::List(u) << " particule no" << ip;
+    fio::List(u) << " vallee no" << iv;
+    fio::List(u) << " energie =" << energy;
+    fio::List(u) << what << count;
+}
+}  // namespace
+
+void endless_redraw_fault(int32_t ip, int32_t iv, float energy, int32_t count) {
+    write_endless("Erreur : absorption refusee a chaque tirage", ip, iv, energy, " tirages =", count);
+    detail::stop();
+}
+
+void endless_cancel_fault(int32_t ip, int32_t iv, float energy, int32_t count) {
+    write_endless("Erreur : vol annule a chaque essai", ip, iv, energy, " vols annules =", count);
+    detail::stop();
+}
+
 }  // namespace scatter

@@ -345,9 +345,16 @@ inline bool final_state(int32_t kind) {
 }  // namespace
 
 void inter() {
+    // A rejected absorption is drawn again; a table whose draw is rejected every time (an
+    // order list that always selects the absorption at the table top) must not loop for ever.
+    int32_t redraws = 0;
     for (;;) {
         select_mechanism();
         if (final_state(driver::INTERION)) return;
+        if (++redraws >= kEndlessLimit) [[unlikely]] {
+            const auto& e = driver::electr;
+            endless_redraw_fault(e.IP, e.NVF, e.ENF, redraws);
+        }
     }
 }
 

@@ -61,4 +61,11 @@ namespace scatter {
 // An energy index beyond the valley's table (only an inconsistent table allows it): write
 // the diagnostic and end the program with status 2.
 [[noreturn]] void energy_index_fault(int32_t ip, int32_t iv, float energy, int32_t index, int32_t nen);
+
+// A particle that would loop without end within a time step: after this many consecutive
+// rejected absorptions of one event, or cancelled flights of one particle, the program
+// writes its diagnostic and ends with status 2.
+constexpr int32_t kEndlessLimit = 2'000'000;
+[[noreturn, gnu::cold, gnu::noinline]] void endless_redraw_fault(int32_t ip, int32_t iv, float energy, int32_t count);
+[[noreturn, gnu::cold, gnu::noinline]] void endless_cancel_fault(int32_t ip, int32_t iv, float energy, int32_t count);
 }  // namespace scatter

@@ -50,7 +50,7 @@ struct Tablam {
     Arr2<int32_t, kLambdas, kValleys> NVFL{};                // final valley, 1..NVA
     Arr2<float, kLambdas, kValleys> RLPAR{};                 // carried from the file, unused
     Arr2<int32_t, kLambdas, kValleys> IPHOL{};               // phonon of the lambda, 1..4
-    Arr2<int32_t, kLambdas, kValleys> NBLAM{};               // events drawn per lambda
+    Arr2<int64_t, kLambdas, kValleys> NBLAM{};               // events drawn per lambda (64-bit)
 };
 inline Tablam tablam;
 

@@ -895,10 +895,26 @@ HEADERS = {1: "********** INTER : Impuretes", 2: "********** INTER : Acoustiques
            15: "********** INTER : Ionisation", 16: "********** INTER : Self-scattering"}
 
 
+ENDLESS = 2000000  # consecutive redraws of one event, or cancelled flights of one particle
+
+
+def endless(title, ip, iv, energy, what, count):
+    free(title)
+    free(" particule no", ip)
+    free(" vallee no", iv)
+    free(" energie =", energy)
+    free(what, count)
+    finish(2)
+
+
 def inter(m):
     e = E_
     dbg = state["debug"]
+    redraws = 0
     while True:
+        if redraws >= ENDLESS:
+            endless("Erreur : absorption refusee a chaque tirage", e.IP, e.NVF, e.ENF, " tirages =", redraws)
+        redraws += 1
         ir = 1
         ie01 = int(e.ENF / m.DELTAE + F(1.0))
         if ie01 > m.NEN[e.NVF]:
@@ -1181,6 +1197,7 @@ def move(R, IP):
     if traced:
         free("TR= ", e.TR)
     linter = 0
+    cancelled = 0  # consecutive cancelled flights
     while True:
         ien = int(e.ENI / m.DELTAE + F(1))
         if ien > m.NEN[e.NVI]:
@@ -1247,12 +1264,16 @@ def move(R, IP):
             e.ENF = F(1e-8)
         if e.ENF >= m.ENMAX[e.NVI] - m.DELTAE / F(2):
             R.nlim += 1
+            cancelled += 1
+            if cancelled >= ENDLESS:
+                endless("Erreur : vol annule a chaque essai", IP, e.NVI, e.ENI, " vols annules =", cancelled)
             e.WXF, e.WYF, e.WZF, e.ENF = e.WXI, e.WYI, e.WZI, e.ENI
             e.vxf, e.vyf, e.vzf = e.vxi, e.vyi, e.vzi
             e.xxf, e.xyf, e.xzf = e.xxi, e.xyi, e.xzi
             if traced:
                 free("  !!! Mouvement annule, interaction")
         else:
+            cancelled = 0
             d = (a * F(2)) * e.ENF + F(1)
             e.vxf = (e.WXF / e.MXF) / d
             e.vyf = (e.WYF / e.MYF) / d
@@ -1371,6 +1392,7 @@ def simulate(R):
     R.tcal = R.tcali
     R.tcalt = F(0)
     R.nlim = R.ninter = R.nion = 0
+    R.sninter = R.snlim = R.snself = 0
     INTER["NBINTER"] = 0
     for n in ("frlxmx", "frlxmy", "frlxmz", "frlxen", "fenm", "fentm", "fvxm", "fvym", "fvzm",
               "fmobil", "fninter", "fnion", "fnlim", "fnself", "fcoeffionx1", "fcoeffionx2"):
@@ -1569,12 +1591,12 @@ def simulate(R):
             R.fnppv[iv] = R.fnppv[iv] + F(R.nppv[iv])
             R.fenpv[iv] = R.fenpv[iv] + R.enpv[iv]
             R.fnionv[iv] = R.fnionv[iv] + F(R.nionv[iv])
-        R.fninter = R.fninter + F(R.ninter)
+        R.sninter += R.ninter  # the stationary sums of the counts are whole numbers
         R.fnion = R.fnion + F(R.nion)
         R.fcoeffionx1 = R.fcoeffionx1 + R.coeffionx1
         R.fcoeffionx2 = R.fcoeffionx2 + R.coeffionx2
-        R.fnlim = R.fnlim + F(R.nlim)
-        R.fnself = R.fnself + F(INTER["NBINTER"])
+        R.snlim += R.nlim
+        R.snself += INTER["NBINTER"]
         if idteq >= R.ndteq:
             break
         R.tcal = R.dteq
@@ -1591,7 +1613,9 @@ def simulate(R):
         R.fnppv[iv] = ((R.fnppv[iv] / nd) / F(R.npart)) * F(100)
     R.fcoeffionx1 = R.fcoeffionx1 / nd
     R.fcoeffionx2 = R.fcoeffionx2 / nd
-    R.fnself = (R.fnself / R.fninter) * F(100) if R.fninter != 0 else F(0)
+    R.fninter = F(R.sninter)
+    R.fnlim = F(R.snlim)
+    R.fnself = (F(R.snself) / F(R.sninter)) * F(100) if R.sninter != 0 else F(0)
     OUT.line("")
     OUT.line(" 3) Moyennes finales")
     OUT.line("    ================")

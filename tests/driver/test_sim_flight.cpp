@@ -42,6 +42,16 @@ TEST_F(Flight, StepEndsWhenDrawnFlightOutlastsTheBudgetAndScattersWhenEqual) {
     EXPECT_EQ(driver::NBINTER, flight.ninter);
 }
 
+// Every flight cancelled and no drawn flight outlasting the time left: the step would never
+// end. It stops with the program's diagnostic and status 2 instead.
+TEST_F(Flight, EndlessCancelledFlightsStopWithStatus2) {
+    driver::run.ex = 0.0f;
+    driver::run.exn = 0.0f;
+    particle(1, 1, 0.05f, sqrtf(2.0f * driver::dtafix.DQSM));  // 2 eV: beyond the table top
+    driver::steps.tcal = 1e-9f;  // 10,000 mean flight times
+    EXPECT_EXIT(move(1), ::testing::ExitedWithCode(2), "");
+}
+
 TEST_F(Flight, CancelledFlightKeepsStateAndBudgetAndStillScatters) {
     driver::run.ex = 0.0f;
     driver::run.exn = 0.0f;

@@ -58,6 +58,42 @@ TEST_F(Report, SectionOneWithFourValleys) {
     EXPECT_EQ(v, want);
 }
 
+// Event counts beyond 32 bits: a large ensemble over a long step makes billions of events.
+// The counts keep their layouts (asterisks when too wide) and every percentage comes from
+// the full counts.
+TEST_F(Report, EventCountsBeyond32Bits) {
+    table(1);
+    const int64_t billions = int64_t{6} << 30;
+    driver::NBINTER = billions;
+    driver::flight.nlim = 3'000'000'000;
+    steps.pnself = driver::self_percent(billions, billions * 4 / 3);
+    EXPECT_EQ(steps.pnself, 75.0f);
+    driver::report_section1();
+    const auto v = lines_of(output());
+    EXPECT_EQ(v[12], "      Nombre de self-scattering = ********* ( 75.00 0/0)");
+    EXPECT_EQ(v[13], "      Nombre de depassement d'energie = *******");
+
+    auto& s = steps;
+    s.nmade = 1;
+    s.sninter = billions * 2;
+    s.snself = billions;
+    s.snlim = 3'000'000'000;
+    driver::final_averages();
+    EXPECT_EQ(s.fnself, 50.0f);
+    EXPECT_EQ(s.fninter, 12884901888.0f);
+    EXPECT_EQ(s.fnlim, 3e9f);
+
+    // Counting goes on past the 32-bit range.
+    driver::flight.ninter = INT32_MAX;
+    driver::NBINTER = INT32_MAX;
+    driver::electr.IP = 1;
+    particle(1, 1, 0.05f, 1e5f);
+    driver::steps.tcal = 1e-12f;
+    driver::move_particle();
+    EXPECT_GT(driver::flight.ninter, int64_t{INT32_MAX});
+    EXPECT_EQ(driver::NBINTER, driver::flight.ninter);
+}
+
 TEST_F(Report, SectionTwoBlockAndSectionThreeWithTwoValleys) {
     table(2);
     auto& s = steps;

@@ -11,6 +11,8 @@
 #   prepare           optional: a bash script run in T before the program (e.g. to make a FIFO)
 #   expected_stdout   standard output, byte for byte (the banner date written as <DATE>)
 #   expected_status   optional: the exit status (default 0)
+#   stdout_to         optional: "full" runs the program with standard output on /dev/full,
+#                     "closed" with standard output closed (no standard output is compared)
 #   expected_stderr   optional: standard error, byte for byte
 #   expected/         files compared byte for byte against T (e.g. expected/run/bruit)
 #   absent            optional: paths relative to T that must not exist afterwards
@@ -31,8 +33,14 @@ if [ -f "$case_dir/program" ] && [ "$(cat "$case_dir/program")" = cumavg ]; then
 
 args=()
 if [ -f "$case_dir/args" ]; then read -r -a args < "$case_dir/args"; fi
-(cd "$tmp/run" && "$prog" ${args[@]+"${args[@]}"} < "$case_dir/stdin" > "$tmp/stdout.raw" 2> "$tmp/stderr")
-status=$?
+stdout_to=file
+[ -f "$case_dir/stdout_to" ] && stdout_to=$(tr -d ' \n' < "$case_dir/stdout_to")
+run_prog() { (cd "$tmp/run" && "$prog" ${args[@]+"${args[@]}"} < "$case_dir/stdin" 2> "$tmp/stderr"); }
+case $stdout_to in
+  full) run_prog > /dev/full; status=$?; : > "$tmp/stdout.raw" ;;
+  closed) run_prog >&-; status=$?; : > "$tmp/stdout.raw" ;;
+  *) run_prog > "$tmp/stdout.raw"; status=$? ;;
+esac
 
 # Mask the banner date, checking its shape.
 sed -E 's/^( ZOT 3\.3 Thu Jan  1 01:00:00   )[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}  $/\1<DATE>/' \
