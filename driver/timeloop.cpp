@@ -376,7 +376,7 @@ void final_averages() {
 // On standard error: the share of flights cancelled at the top of the tables, when any.
 void overflow_hint() {
     const Steps& s = steps;
-    if (s.run_lim <= 0) return;
+    if (s.run_lim <= 0 || !fio::hints_enabled) return;
     const double flights = static_cast<double>(s.run_events + s.run_particle_steps);
     const double share = flights > 0.0 ? 100.0 * static_cast<double>(s.run_lim) / flights : 100.0;
     std::fprintf(stderr,

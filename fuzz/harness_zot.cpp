@@ -80,6 +80,7 @@ void reset(std::string stdin_text) {
     tables::ulog = tables::Ulog{};
     fio::capture_end();
     fio::capture_begin();
+    fio::hints_enabled = false;
     fio::stdin_from_string(std::move(stdin_text));
 }
 

@@ -49,6 +49,9 @@ void write_line(int unit, std::string_view text);
 void write_prompt(int unit, std::string_view text);
 // One unformatted record: 4-byte length, payload, 4-byte length (native byte order).
 void write_record(int unit, const void* data, int32_t nbytes);
+// Hints for the user on standard error (standard output keeps the report alone); the fuzz
+// targets turn them off.
+inline bool hints_enabled = true;
 // Flush one output channel (unit 6: standard output).
 void flush(int unit);
 // Flush every open output channel (standard output included).

@@ -171,6 +171,7 @@ std::string carrier_name(char type) {
 
 // The hint on standard error after a search that found nothing.
 void hint(std::string_view ficrep, std::string_view nommat, float temp, char type, float dopmat) {
+    if (!fio::hints_enabled) return;
     const Nearest& n = nearest;
     const std::string cat(klip::Text<80>(ficrep).trimmed());
     const std::string mat(klip::Text<12>(nommat).trimmed());
