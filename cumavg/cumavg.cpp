@@ -5,6 +5,8 @@
 // output exactly as it was.
 #include "cumavg.hpp"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +56,10 @@ int fail_value(std::FILE* err, const Reader& rd, ReadStatus st, int64_t i, int32
         put_int(line, rd.line);
         put_text(line, " : valeur illisible : ");
         put_text(line, rd.token);
+    } else if (st == ReadStatus::TooLong) {
+        put_text(line, "avirer, ligne");
+        put_int(line, rd.line);
+        put_text(line, " : ligne de plus de 16 Mio");
     } else if (st == ReadStatus::End) {
         put_text(line, "avirer ne contient que");
         put_int(line, i - 1);
@@ -70,8 +76,59 @@ int fail_value(std::FILE* err, const Reader& rd, ReadStatus st, int64_t i, int32
 int fail_count(std::FILE* err, const Reader& rd, ReadStatus st) {
     if (st == ReadStatus::Bad) return fail(err, "nombre de donnees illisible : ", rd.token);
     if (st == ReadStatus::End) return fail(err, "nombre de donnees absent (fin de l'entree)");
+    if (st == ReadStatus::TooLong) return fail(err, "nombre de donnees illisible : ligne de plus de 16 Mio");
     return fail_errno(err, "lecture du nombre de donnees impossible : ", errno);
 }
+
+// ------------------------------------------------------------------------ signals
+
+// While the temporary file exists, SIGINT, SIGTERM and SIGHUP remove it before the process
+// ends as the signal's default action would end it.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+char g_temp[PATH_MAX + 32];
+volatile sig_atomic_t g_temp_exists = 0;
+
+extern "C" void on_stop_signal(int sig) {
+    if (g_temp_exists) unlink(g_temp);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// Installs the handler (where the signal is not ignored) for the lifetime of the object.
+class StopSignals {
+public:
+    StopSignals() {
+        struct sigaction sa {};
+        sa.sa_handler = on_stop_signal;
+        sigemptyset(&sa.sa_mask);
+        for (size_t i = 0; i < 3; ++i) {
+            sigaction(kStopSignals[i], nullptr, &old_[i]);
+            if (old_[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &sa, nullptr);
+        }
+    }
+    ~StopSignals() {
+        for (size_t i = 0; i < 3; ++i) sigaction(kStopSignals[i], &old_[i], nullptr);
+    }
+
+private:
+    struct sigaction old_[3];
+};
+
+// Holds the stop signals back while the temporary file is created, renamed or removed, so
+// that the handler always sees whether it exists.
+class HoldSignals {
+public:
+    HoldSignals() {
+        sigset_t s;
+        sigemptyset(&s);
+        for (int sig : kStopSignals) sigaddset(&s, sig);
+        sigprocmask(SIG_BLOCK, &s, &old_);
+    }
+    ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+private:
+    sigset_t old_;
+};
 
 // ------------------------------------------------------------------------ output file
 
@@ -98,6 +155,12 @@ mode_t output_mode(const Output& out) {
     return 0666 & ~mask;
 }
 
+void remove_temp(const Output& out) {
+    HoldSignals hold;
+    unlink(out.temp);
+    g_temp_exists = 0;
+}
+
 // Creates the temporary file; refuses an existing output file the user may not write.
 int open_output(Output& out, std::FILE* err) {
     out.file = nullptr;
@@ -105,12 +168,20 @@ int open_output(Output& out, std::FILE* err) {
     if (access(out.path, F_OK) == 0 && access(out.path, W_OK) != 0) {
         return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", errno);
     }
-    const int fd = mkstemp(out.temp);
+    int fd;
+    {
+        HoldSignals hold;
+        fd = mkstemp(out.temp);
+        if (fd >= 0) {
+            std::memcpy(g_temp, out.temp, sizeof g_temp);
+            g_temp_exists = 1;
+        }
+    }
     if (fd < 0) return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", errno);
     if (fchmod(fd, output_mode(out)) != 0 || (out.file = fdopen(fd, "w")) == nullptr) {
         const int code = errno;
         close(fd);
-        unlink(out.temp);
+        remove_temp(out);
         return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", code);
     }
     return 0;
@@ -118,7 +189,7 @@ int open_output(Output& out, std::FILE* err) {
 
 void discard_output(Output& out) {
     std::fclose(out.file);
-    unlink(out.temp);
+    remove_temp(out);
 }
 
 // Puts the complete new content in place of the output file.
@@ -128,10 +199,39 @@ int commit_output(Output& out, std::FILE* err) {
         code = errno != 0 ? errno : EIO;
     }
     if (std::fclose(out.file) != 0 && code == 0) code = errno;
-    if (code == 0 && std::rename(out.temp, out.path) != 0) code = errno;
-    if (code == 0) return 0;
-    unlink(out.temp);
+    if (code == 0) {
+        HoldSignals hold;
+        if (std::rename(out.temp, out.path) == 0) {
+            g_temp_exists = 0;
+            return 0;
+        }
+        code = errno;
+    }
+    remove_temp(out);
     return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", code);
+}
+
+// ------------------------------------------------------------------------- input file
+
+// Opens "avirer": a regular file only. A FIFO, a device or a folder would give no end, or
+// no values: it is refused, without waiting for a writer.
+int open_input(std::FILE*& data, std::FILE* err) {
+    const int fd = open(kInputName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail_errno(err, "ouverture de avirer impossible : ", errno);
+    struct stat st;
+    int code = fstat(fd, &st) == 0 ? 0 : errno;
+    if (code == 0 && S_ISDIR(st.st_mode)) code = EISDIR;
+    if (code == 0 && !S_ISREG(st.st_mode)) {
+        close(fd);
+        return fail(err, "ouverture de avirer impossible : ", "n'est pas un fichier ordinaire");
+    }
+    if (code == 0 && fcntl(fd, F_SETFL, 0) != 0) code = errno;
+    if (code == 0 && (data = fdopen(fd, "r")) == nullptr) code = errno;
+    if (code != 0) {
+        close(fd);
+        return fail_errno(err, "ouverture de avirer impossible : ", code);
+    }
+    return 0;
 }
 
 // --------------------------------------------------------------------------- the means
@@ -185,9 +285,10 @@ int run(std::FILE* in, std::FILE* out, std::FILE* err) {
     // With no value to read, "avirer" is not needed at all.
     std::FILE* data = nullptr;
     if (count > 0) {
-        data = std::fopen(kInputName, "r");
-        if (data == nullptr) return fail_errno(err, "ouverture de avirer impossible : ", errno);
+        const int status = open_input(data, err);
+        if (status != 0) return status;
     }
+    StopSignals stop_signals;
     Output output;
     int status = open_output(output, err);
     if (status == 0) {

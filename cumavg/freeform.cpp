@@ -137,12 +137,19 @@ int get_char(std::FILE* in) {
 }
 
 // Finds the next value from the start of the next line, copies it into rd.token and drops
-// the rest of its line.
+// the rest of its line. A line longer than kMaxLineBytes ends the read (TooLong).
 ReadStatus next_token(Reader& rd) {
+    int64_t len = 0;  // characters of the current line so far
     int c = get_char(rd.in);
     int64_t line = rd.lines + 1;
     while (c == '\n' || is_separator(c)) {
-        if (c == '\n') ++line;
+        if (c == '\n') {
+            ++line;
+            len = 0;
+        } else if (++len > kMaxLineBytes) {
+            rd.line = rd.lines = line;
+            return ReadStatus::TooLong;
+        }
         c = get_char(rd.in);
     }
     if (c == EOF) {
@@ -151,15 +158,20 @@ ReadStatus next_token(Reader& rd) {
     }
     int n = 0;
     rd.overlong = false;
-    while (c != EOF && c != '\n' && !is_separator(c)) {
-        if (n < kTokenMax) rd.token[n++] = static_cast<char>(c);
-        else rd.overlong = true;
-        c = get_char(rd.in);
-    }
-    rd.token[n] = '\0';
-    while (c != EOF && c != '\n') c = get_char(rd.in);
     rd.line = line;
     rd.lines = line;
+    while (c != EOF && c != '\n') {
+        if (++len > kMaxLineBytes) return ReadStatus::TooLong;
+        if (n >= 0 && !is_separator(c)) {
+            if (n < kTokenMax) rd.token[n++] = static_cast<char>(c);
+            else rd.overlong = true;
+        } else if (n >= 0) {
+            rd.token[n] = '\0';
+            n = -1;  // the rest of the line is dropped
+        }
+        c = get_char(rd.in);
+    }
+    if (n >= 0) rd.token[n] = '\0';
     if (c == EOF && std::ferror(rd.in)) return ReadStatus::Error;
     return ReadStatus::Ok;
 }

@@ -44,7 +44,10 @@ int free_real(float value, char* field);
 // Separators are blanks, commas and tabs (a run of them counts as one); a line may end in
 // CR LF. An integer is an optional sign and digits that fit in 32 bits; a real is a
 // decimal number with an optional exponent (E or D) that is finite in single precision.
-enum class ReadStatus { Ok, End, Bad, Error };
+// A line longer than kMaxLineBytes is not read to its end: TooLong.
+enum class ReadStatus { Ok, End, Bad, Error, TooLong };
+
+inline constexpr int64_t kMaxLineBytes = int64_t{16} << 20;
 
 inline constexpr int kTokenMax = 255;
 

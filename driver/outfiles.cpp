@@ -1,5 +1,14 @@
 // Output files of a run: the noise file "bruit", the spectra (histograms and their file)
 // and the dynamic-run file header.
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -72,15 +81,79 @@ void write_data_line(int lu, int nva, const std::string& layout, int i) {
     }
 }
 
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The path a file name leads to: symbolic links are followed, so that the file they lead
+// to is written and the links stay in place (a link to a file not there yet leads to it).
+std::string resolve_links(const std::string& name) {
+    std::string p = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        char buf[PATH_MAX];
+        const ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) return p;
+        const std::string target(buf, static_cast<size_t>(n));
+        p = target[0] == '/' ? target : folder_of(p) + target;
+    }
+    return p;  // a loop of links: opening it fails with its own status
+}
+
 // Close an output text file; when not everything reached it, report it and remove the
-// cut file (a regular file only: a device or anything else is left alone).
+// cut file (a regular file only: a device or anything else is left alone; through a link,
+// the file it leads to).
 void close_output(int unit, std::string_view name) {
     const int status = fio::close_checked(unit);
     if (status == 0) return;
     report_file_failure(kWriteFailed, status, name);
     std::error_code ec;
-    const std::filesystem::path path{std::string(klip::Text<80>(name).trimmed())};
+    const std::filesystem::path path{resolve_links(std::string(klip::Text<80>(name).trimmed()))};
     if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+}
+
+// SIGINT, SIGTERM and SIGHUP wait while the spectra's temporary file exists, so that no
+// stop leaves it behind; they take effect as soon as it is renamed or removed.
+class HoldSignals {
+public:
+    HoldSignals() {
+        sigset_t s;
+        sigemptyset(&s);
+        sigaddset(&s, SIGINT);
+        sigaddset(&s, SIGTERM);
+        sigaddset(&s, SIGHUP);
+        sigprocmask(SIG_BLOCK, &s, &old_);
+    }
+    ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+private:
+    sigset_t old_;
+};
+
+// Opens on `unit` a new file with a unique name beside `target`, with the permissions of
+// the file it will replace (or of a new file). Returns 0 and the name, or the errno.
+int open_temporary(int unit, const std::string& target, std::string& temp) {
+    size_t base = target.rfind('/');
+    base = base == std::string::npos ? 0 : base + 1;
+    temp = target.substr(0, base) + "." + target.substr(base) + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return errno;
+    struct stat st;
+    mode_t mode;
+    if (stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    int status = fchmod(fd, mode) == 0 ? 0 : errno;
+    ::close(fd);
+    if (status == 0) status = fio::open_new(unit, temp);
+    if (status != 0) unlink(temp.c_str());
+    return status;
 }
 
 }  // namespace
@@ -194,54 +267,62 @@ void close_dynamic_file() {
     close_output(setup.ludes, run.fildes.view());
 }
 
-// The spectra file is written under a temporary name beside it and renamed over it once
-// complete, so that a run stopped during the write never leaves a cut file under the
-// spectra name (which then stays empty, as it is emptied when opened). Only a regular file
-// is replaced this way; a device or a file the temporary name cannot be made for is written
-// directly.
+// The spectra file is written under a unique temporary name beside the file its name leads
+// to and renamed over it once complete: the earlier file stays as it was until then, and
+// stays when the new contents cannot be written; runs sharing a spectra name never share a
+// temporary file. A name that leads to a device or another non-regular file is written
+// directly, and so is a file whose folder cannot take a temporary file.
 void write_spectra_file() {
     const int lu = setup.luspc;
-    const std::string name(run.filspc.trimmed());
-    int status = fio::open_new(lu, name);
-    if (status != 0) {
-        report_open_failure(status, run.filspc.view());
-        return;
+    const std::string target = resolve_links(std::string(run.filspc.trimmed()));
+    // The file is checked the way opening it would check it, without emptying it.
+    struct stat st;
+    const bool exists = !target.empty() && stat(target.c_str(), &st) == 0;
+    int status = 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        status = EISDIR;
+    } else if (exists) {
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) status = errno;
+        else ::close(fd);
     }
-    std::error_code ec;
-    std::string part;
-    if (std::filesystem::is_regular_file(name, ec)) {
-        fio::close(lu);
-        part = name + ".part";
-        if (fio::open_new(lu, part) != 0) {
-            part.clear();
-            status = fio::open_new(lu, name);
-            if (status != 0) {
-                report_open_failure(status, run.filspc.view());
-                return;
+    std::string temp;
+    bool direct = false;
+    int write_status = 0;
+    if (status == 0) {
+        HoldSignals hold;
+        if (!exists || S_ISREG(st.st_mode)) {
+            if (open_temporary(lu, target, temp) != 0) temp.clear();
+        }
+        if (temp.empty()) {
+            direct = true;
+            status = fio::open_new(lu, target);
+        }
+        if (status == 0) {
+            int nva = tables::tablam.NVA;
+            if (nva < 1) nva = 1;
+            if (nva > 4) nva = 4;
+            const std::string_view letter(&tables::cbande, 1);
+            fio::write_fmt(lu, "(A12,2X,1PE11.4,' type ',A1)", {run.nommat.view(), run.dopmat, letter});
+            write_header_line(lu, nva);
+            const int npiv = 2 * nva + 3;
+            const std::string layout = "(1X," + std::to_string(npiv) + "(1PE12.5,1X))";
+            for (int i = 0; i < kSpectrumBins; ++i) write_data_line(lu, nva, layout, i);
+            write_status = fio::close_checked(lu);
+            if (!direct) {
+                if (write_status == 0 && std::rename(temp.c_str(), target.c_str()) != 0) write_status = errno;
+                if (write_status != 0) unlink(temp.c_str());
             }
         }
     }
-    int nva = tables::tablam.NVA;
-    if (nva < 1) nva = 1;
-    if (nva > 4) nva = 4;
-    const std::string_view letter(&tables::cbande, 1);
-    fio::write_fmt(lu, "(A12,2X,1PE11.4,' type ',A1)", {run.nommat.view(), run.dopmat, letter});
-    write_header_line(lu, nva);
-    const int npiv = 2 * nva + 3;
-    const std::string layout = "(1X," + std::to_string(npiv) + "(1PE12.5,1X))";
-    for (int i = 0; i < kSpectrumBins; ++i) write_data_line(lu, nva, layout, i);
-    if (part.empty()) {
-        close_output(lu, run.filspc.view());
-        return;
+    if (status != 0) {
+        report_open_failure(status, run.filspc.view());
+    } else if (write_status != 0) {
+        report_file_failure(kWriteFailed, write_status, run.filspc.view());
+        // Written in place: the cut file is removed (a regular file only).
+        std::error_code ec;
+        if (direct && std::filesystem::is_regular_file(target, ec)) std::filesystem::remove(target, ec);
     }
-    status = fio::close_checked(lu);
-    if (status == 0) {
-        std::filesystem::rename(part, name, ec);
-        if (!ec) return;
-        status = ec.value();
-    }
-    report_file_failure(kWriteFailed, status, run.filspc.view());
-    std::filesystem::remove(part, ec);
 }
 
 }  // namespace driver

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -163,6 +165,72 @@ TEST_F(CumavgRun, AProtectedOutputFileIsNotReplaced) {
     write("MoyMobilCumul.txt", "kept\n");
     chmod("MoyMobilCumul.txt", 0444);
     EXPECT_EQ(run("1\n"), cumavg::kFailure);
+    EXPECT_EQ(read("MoyMobilCumul.txt"), "kept\n");
+}
+
+
+// Nothing read can grow or wait without end: a device, a FIFO without writer, a folder and a
+// line over 16 MiB are refused, with the previous output left alone.
+TEST_F(CumavgRun, EndlessAndNonRegularInputsAreRefused) {
+    const std::string previous = std::string(kHeader) + "   1    9.00000\n";
+    const std::string blanks(17 << 20, ' ');
+    struct Case {
+        const char* what;
+        std::string answer;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"device", "1\n", " cumavg : ouverture de avirer impossible : n'est pas un fichier ordinaire\n"},
+        {"fifo", "1\n", " cumavg : ouverture de avirer impossible : n'est pas un fichier ordinaire\n"},
+        {"folder", "1\n", " cumavg : ouverture de avirer impossible : Is a directory\n"},
+        {"long line", "2\n", " cumavg : avirer, ligne  1 : ligne de plus de 16 Mio\n"},
+        {"long answer", blanks + "\n", " cumavg : nombre de donnees illisible : ligne de plus de 16 Mio\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::system("rm -rf avirer");
+        const std::string what = c.what;
+        if (what == "device") { ASSERT_EQ(symlink("/dev/zero", "avirer"), 0); }
+        if (what == "fifo") { ASSERT_EQ(mkfifo("avirer", 0644), 0); }
+        if (what == "folder") { ASSERT_EQ(mkdir("avirer", 0755), 0); }
+        if (what == "long line") write("avirer", "1" + blanks + "\n2\n");
+        if (what == "long answer") write("avirer", "1\n");
+        write("MoyMobilCumul.txt", previous);
+        const auto before = listing();
+        EXPECT_EQ(run(c.answer), cumavg::kFailure);
+        EXPECT_EQ(stderr_, c.message);
+        EXPECT_EQ(read("MoyMobilCumul.txt"), previous);
+        EXPECT_EQ(listing(), before);
+    }
+}
+
+// Stopped while writing, cumavg removes its temporary file and ends by the signal.
+TEST_F(CumavgRun, ATerminatedRunLeavesNoTemporaryFile) {
+    // One value, then 64 MiB of empty lines to read past before the second one.
+    write("avirer", "1\n" + std::string(64 << 20, '\n') + "2\n");
+    write("MoyMobilCumul.txt", "kept\n");
+    const auto before = listing();
+    const pid_t child = fork();
+    if (child == 0) {
+        std::FILE* in = std::tmpfile();
+        std::fputs("2\n", in);
+        std::rewind(in);
+        std::FILE* devnull = std::fopen("/dev/null", "w");
+        _exit(cumavg::run(in, devnull, devnull));
+    }
+    ASSERT_GT(child, 0);
+    bool seen = false;
+    for (int i = 0; i < 20000 && !seen; ++i) {
+        for (const auto& name : listing()) seen = seen || name.rfind(".MoyMobilCumul.txt.", 0) == 0;
+        if (!seen) usleep(500);
+    }
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(seen);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "cumavg ended before the signal: make avirer longer";
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(listing(), before);
     EXPECT_EQ(read("MoyMobilCumul.txt"), "kept\n");
 }
 

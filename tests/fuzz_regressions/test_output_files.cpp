@@ -3,6 +3,18 @@
 // reporting success over a cut file.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "driver/run.hpp"
@@ -44,6 +56,109 @@ TEST_F(OutputFiles, DynamicRunFileOnAFullDeviceIsReported) {
     driver::write_dynamic_header();
     driver::close_dynamic_file();
     EXPECT_EQ(klip::cisyn.NERR, 1);
+}
+
+
+// The spectra file through links, on a failed write and with two runs writing it at once.
+class SpectraFile : public OutputFiles {
+protected:
+    void SetUp() override {
+        OutputFiles::SetUp();
+        ASSERT_NE(getcwd(home_, sizeof home_), nullptr);
+        char tmpl[] = "/tmp/zot-spectra-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        ASSERT_EQ(chdir(tmpl), 0);
+        mkdir("keep", 0755);
+        driver::run.filspc.set("spc");
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(home_), 0);
+        std::filesystem::remove_all(dir_);
+        OutputFiles::TearDown();
+    }
+    static std::string slurp(const char* name) {
+        std::ifstream in(name, std::ios::binary);
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    static std::set<std::string> listing(const char* d) {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(d)) names.insert(e.path().filename());
+        return names;
+    }
+    char home_[PATH_MAX];
+    std::string dir_;
+};
+
+TEST_F(SpectraFile, ALinkIsFollowedAndTheFileReplacedWhole) {
+    std::ofstream("keep/spectra.dat") << "earlier\n";
+    ASSERT_EQ(symlink("keep/spectra.dat", "spc"), 0);
+    driver::write_spectra_file();
+    EXPECT_EQ(klip::cisyn.NERR, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink("spc"));
+    const std::string text = slurp("keep/spectra.dat");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + driver::kSpectrumBins);
+    EXPECT_EQ(listing("keep"), std::set<std::string>{"spectra.dat"});
+    EXPECT_EQ(listing("."), (std::set<std::string>{"keep", "spc"}));
+}
+
+TEST_F(SpectraFile, AFailedWriteKeepsTheEarlierFile) {
+    std::ofstream("spc") << "earlier\n";
+    // A file-size limit, with its signal ignored, makes the write fail as a full disk would.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    driver::write_spectra_file();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(klip::cisyn.NERR, 1);
+    EXPECT_NE(fio::capture_end().find("FICHIER : spc"), std::string::npos);
+    fio::capture_begin();
+    EXPECT_EQ(slurp("spc"), "earlier\n");
+    EXPECT_EQ(listing("."), (std::set<std::string>{"keep", "spc"}));
+}
+
+// Two runs write the same spectra name over and over: every write succeeds, and whoever
+// reads the file at any moment finds one run's complete file.
+TEST_F(SpectraFile, RunsSharingTheNameNeverMixTheirFiles) {
+    std::string whole[2];
+    for (int k = 0; k < 2; ++k) {
+        driver::spectra.spent[0] = static_cast<float>(k + 1);
+        driver::write_spectra_file();
+        whole[k] = slurp("spc");
+    }
+    ASSERT_NE(whole[0], whole[1]);
+    pid_t child[2];
+    for (int k = 0; k < 2; ++k) {
+        child[k] = fork();
+        if (child[k] == 0) {
+            driver::spectra.spent[0] = static_cast<float>(k + 1);
+            for (int n = 0; n < 150; ++n) driver::write_spectra_file();
+            _exit(klip::cisyn.NERR == 0 ? 0 : 1);
+        }
+        ASSERT_GT(child[k], 0);
+    }
+    int mixed = 0, reads = 0;
+    for (int alive = 2; alive > 0;) {
+        const std::string now = slurp("spc");
+        ++reads;
+        if (now != whole[0] && now != whole[1]) ++mixed;
+        alive = 0;
+        for (int k = 0; k < 2; ++k) alive += waitpid(child[k], nullptr, WNOHANG) == 0 ? 1 : 0;
+        if (alive == 0) break;
+    }
+    EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+    for (int k = 0; k < 2; ++k) {
+        int st = 0;
+        waitpid(child[k], &st, 0);
+        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "run " << k << " reported a failed write";
+    }
+    EXPECT_EQ(listing("."), (std::set<std::string>{"keep", "spc"}));
 }
 
 }  // namespace
