@@ -203,7 +203,7 @@ void write_line(int unit, std::string_view text) {
 // A prompt is shown at once, even when standard output is a pipe or a file.
 void write_prompt(int unit, std::string_view text) {
     put(unit, text);
-    if (unit == kStdout && !capturing) std::fflush(stdout);
+    if (unit == kStdout) flush_stdout();
 }
 
 void write_record(int unit, const void* data, int32_t nbytes) {
@@ -216,7 +216,7 @@ void write_record(int unit, const void* data, int32_t nbytes) {
 
 void flush(int unit) {
     if (unit == kStdout) {
-        if (!capturing) std::fflush(stdout);
+        flush_stdout();
         return;
     }
     Channel* c = channel(unit);

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/vocabulary.hpp"
-#include "driver/records.hpp"
+#include "particle/records.hpp"
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"
 #include "klip/records.hpp"
@@ -42,14 +42,14 @@ int unit() { return klip::comlu[1]; }
 
 // The chosen lambda of valley NVF: its unpacked name and its kind code.
 klip::Text<6> lambda_name() {
-    return klip::dgsr40(tables::tablam.NOMLAM[driver::electr.NVF][work.ilamb]);
+    return klip::dgsr40(tables::tablam.NOMLAM[particle::electr.NVF][work.ilamb]);
 }
-int32_t lambda_kind() { return tables::tablam.ITYPL[driver::electr.NVF][work.ilamb]; }
+int32_t lambda_kind() { return tables::tablam.ITYPL[particle::electr.NVF][work.ilamb]; }
 
 // Lambda number at position k of the current domain's list, 0 when the position holds
 // no valid lambda number.
 int32_t listed(int32_t k) {
-    const int32_t lam = tables::tablam.IORDL[driver::electr.NVF][work.nd01][k];
+    const int32_t lam = tables::tablam.IORDL[particle::electr.NVF][work.nd01][k];
     return (lam >= 1 && lam <= tables::kLambdas) ? lam : 0;
 }
 
@@ -74,7 +74,7 @@ void trace_selection() {
 }
 
 void trace_mechanism(int32_t kind) {
-    const auto& e = driver::electr;
+    const auto& e = particle::electr;
     const int u = unit();
     line(kHeaders[static_cast<size_t>(kind)]);
     fio::List(u) << "cellule no " << e.ICEL << " materiau no " << work.ir;
@@ -94,15 +94,15 @@ void trace_mechanism(int32_t kind) {
 void trace_rejection(int32_t kind) {
     const int u = unit();
     const int32_t ix = 0, iy = 0, iz = 0;  // no position in a bulk simulation
-    fio::List(u) << "POPSI,ITPORT,IX,IY,IZ,ENI " << inter_state.popsi << driver::electr.ITPORT
+    fio::List(u) << "POPSI,ITPORT,IX,IY,IZ,ENI " << inter_state.popsi << particle::electr.ITPORT
                  << ix << iy << iz << inter_state.enii;
     if (kind == core::OPLA) {
-        fio::List(u) << "OPLA, VALLEE " << driver::electr.NVF << " MATERIAU " << work.ir;
+        fio::List(u) << "OPLA, VALLEE " << particle::electr.NVF << " MATERIAU " << work.ir;
     }
 }
 
 void write_trilamb() {
-    const auto& e = driver::electr;
+    const auto& e = particle::electr;
     const auto& t = tables::tablam;
     const int u = unit();
     const int32_t nvf = e.NVF;
@@ -140,7 +140,7 @@ void write_trilamb() {
 }
 
 void write_unknown_lambda() {
-    const auto& e = driver::electr;
+    const auto& e = particle::electr;
     const int u = unit();
     line("Lambda inconnu");
     fio::List(u) << "maillle no " << e.ICEL << " materiau no " << work.ir;
@@ -153,7 +153,7 @@ void write_unknown_lambda() {
 }
 
 void write_anisotropy() {
-    const auto& e = driver::electr;
+    const auto& e = particle::electr;
     const int u = unit();
     line("INTER: interaction anisotrope dans vallee non spherique");
     fio::List(u) << "cellule no " << e.ICEL << " materiau no " << work.ir;

@@ -8,7 +8,7 @@
 #endif
 
 #include "core/vocabulary.hpp"
-#include "driver/records.hpp"
+#include "particle/records.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
 #include "scatter/work.hpp"
@@ -32,7 +32,7 @@ inline void chosen(int32_t nvf, int32_t k, int32_t lam, int32_t kind) {
     auto& t = tables::tablam;
     work.nk01 = k;
     work.ilamb = lam;
-    driver::INTERION = kind;
+    particle::INTERION = kind;
     const int32_t dbg = klip::debug.level;
     if (dbg >= 10 && dbg <= 99) detail::trace_selection();
     t.NBLAM[nvf][lam] += 1;
@@ -64,7 +64,7 @@ inline int32_t count_below(const float* row, float r) {
 // domain's order list: the first listed lambda whose cumulative probability reaches the draw.
 // Sets INTERION and counts the event in NBLAM.
 inline void select_mechanism() {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     auto& t = tables::tablam;
     const int32_t nvf = e.NVF;
     work.ir = 1;
@@ -81,8 +81,8 @@ inline void select_mechanism() {
     work.nd01 = nd01;
 
     float r09;
-    alea(driver::etir.ISEED[core::kSelectionStream], r09);
-    driver::etir.NDRAW[core::kSelectionStream] += 1;
+    alea(particle::etir.ISEED[core::kSelectionStream], r09);
+    particle::etir.NDRAW[core::kSelectionStream] += 1;
     work.r09 = r09;
 
     if (detail::selection.ready) {
@@ -118,7 +118,7 @@ inline void select_mechanism() {
 
 inline bool traced() {
     const int32_t dbg = klip::debug.level;
-    return dbg > 100 && driver::electr.IP == dbg - 100;
+    return dbg > 100 && particle::electr.IP == dbg - 100;
 }
 
 // Square roots of the valley's masses (kept from the start of the run when there is one).
@@ -133,9 +133,9 @@ inline tables::MassRoots mass_roots(int32_t iv) {
 // sqrt(2q/m0 E (1 + alpha E)), the non-parabolic band; the scaling by sqrt(m) per axis maps
 // the sphere onto the ellipsoid (Herring and Vogt, Phys. Rev. 101, 944, 1956).
 inline void isotropic_draw(float eni) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     const auto& b = tables::bande;
-    auto& tir = driver::etir;
+    auto& tir = particle::etir;
     e.ENI = eni;
 
     float r02, r03;
@@ -145,12 +145,12 @@ inline void isotropic_draw(float eni) {
     const float st = sqrtf(1.0f - ct * ct);
     alea(tir.ISEED[core::kAzimuthStream], r03);
     tir.NDRAW[core::kAzimuthStream] += 1;
-    const float phi = driver::dtafix.DPI * r03;
+    const float phi = particle::dtafix.DPI * r03;
     work.r02 = r02;
     work.r03 = r03;
 
     const int32_t iv = e.NVI;
-    const float wp = sqrtf(driver::dtafix.DQSM * eni * (1.0f + b.ALP[iv] * eni));
+    const float wp = sqrtf(particle::dtafix.DQSM * eni * (1.0f + b.ALP[iv] * eni));
     const float d1 = wp * st * cosf(phi);
     const float d2 = wp * st * sinf(phi);
     const float d3 = wp * ct;
@@ -172,9 +172,9 @@ inline void isotropic_draw(float eni) {
 // cos theta = a - (a - 1) ((a + 1) / (a - 1))^r with a = (E + E') / (2 sqrt(E E'))
 // (Fawcett, Boardman and Swain, J. Phys. Chem. Solids 31, 1963, 1970).
 inline void polar_draw(float eni) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     const auto& b = tables::bande;
-    auto& tir = driver::etir;
+    auto& tir = particle::etir;
     e.ENI = eni;
     const float enf = e.ENF;
 
@@ -188,14 +188,14 @@ inline void polar_draw(float eni) {
     if (a > 1.0f) ct = a - (a - 1.0f) * powf((a + 1.0f) / (a - 1.0f), r02);
 
     const int32_t iv = e.NVI;
-    const float wp = sqrtf(driver::dtafix.DQSM * b.MEFF[iv] * eni * (1.0f + b.ALP[e.NVF] * eni));
+    const float wp = sqrtf(particle::dtafix.DQSM * b.MEFF[iv] * eni * (1.0f + b.ALP[e.NVF] * eni));
     if (b.IFORV[iv] != 0) detail::fatal_anisotropy();
 
     float r03;
     alea(tir.ISEED[core::kAzimuthStream], r03);
     tir.NDRAW[core::kAzimuthStream] += 1;
     work.r03 = r03;
-    const float phi = driver::dtafix.DPI * r03;
+    const float phi = particle::dtafix.DPI * r03;
     float s2 = 1.0f - ct * ct;
     if (s2 < 0.0f) s2 = 0.0f;  // rounding of |cos| a hair above 1
     const float st = sqrtf(s2);
@@ -244,7 +244,7 @@ inline bool absorption_rejected_traced(float eni, int32_t iv, int32_t kind) {
 // (the selection then starts again with a fresh draw). Energy balance E' = E -+ hw, plus
 // ENVAL(initial) - ENVAL(final) when the valley changes; elastic kinds keep E.
 inline bool final_state(int32_t kind) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     const auto& t = tables::tablam;
     const auto& b = tables::bande;
     const auto& p = tables::parlam;
@@ -317,14 +317,14 @@ inline bool final_state(int32_t kind) {
     case Kind::SUR:
     case Kind::REC:
         if (trace) detail::trace_mechanism(kind);
-        driver::electr.end_becomes_start();
+        particle::electr.end_becomes_start();
         return true;
     case Kind::ION: {
         e.NVI = nvf;
         if (trace) detail::trace_mechanism(kind);
         const float x = e.ENF - b.ENGAP;
         float r11;
-        alea(driver::etir.ISEED[core::kIonisationStream], r11);
+        alea(particle::etir.ISEED[core::kIonisationStream], r11);
         work.r11 = r11;
         eni = r11 * x;
         const float half_step = t.DELTAE / 2.0f;
@@ -334,8 +334,8 @@ inline bool final_state(int32_t kind) {
     }
     case Kind::SSC:
         if (trace) detail::trace_mechanism(kind);
-        driver::electr.end_becomes_start();
-        driver::NBINTER += 1;
+        particle::electr.end_becomes_start();
+        particle::NBINTER += 1;
         return true;
     default:
         detail::fatal_unknown_lambda();
@@ -350,9 +350,9 @@ void inter() {
     int32_t redraws = 0;
     for (;;) {
         select_mechanism();
-        if (final_state(driver::INTERION)) return;
+        if (final_state(particle::INTERION)) return;
         if (++redraws >= kEndlessLimit) [[unlikely]] {
-            const auto& e = driver::electr;
+            const auto& e = particle::electr;
             endless_redraw_fault(e.IP, e.NVF, e.ENF, redraws);
         }
     }

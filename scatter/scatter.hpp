@@ -16,7 +16,7 @@ inline void alea(int32_t& seed, float& r) {
     r = static_cast<float>(s) / 524288.0f;
 }
 
-// Choose the mechanism of the event that ends the current free flight (driver::electr's F
+// Choose the mechanism of the event that ends the current free flight (particle::electr's F
 // fields) and write the state after it into the I fields, INTERION and NBINTER.
 // Inconsistent tables write their diagnostic on the output unit and end the program.
 void inter();

@@ -11,7 +11,7 @@
 
 #include "driver/input.hpp"
 #include "driver/records.hpp"
-#include "tests/driver/driver_env.hpp"
+#include "driver_env.hpp"
 #include "driver/run.hpp"
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"

@@ -19,7 +19,7 @@
 #include "scatter/work.hpp"
 #include "tables/model.hpp"
 #include "tables/tables.hpp"
-#include "tests/driver/driver_env.hpp"
+#include "driver_env.hpp"
 
 namespace {
 

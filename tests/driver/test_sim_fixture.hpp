@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "driver/records.hpp"
-#include "tests/driver/driver_env.hpp"
+#include "driver_env.hpp"
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
 #include "klip/fio.hpp"

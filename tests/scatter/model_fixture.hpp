@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/records.hpp"
+#include "particle/records.hpp"
 #include "klip/fio.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
@@ -61,10 +61,10 @@ protected:
         t = tables::Tablam{};
         tables::bande = tables::Bande{};
         tables::parlam = tables::Parlam{};
-        driver::electr = driver::Electr{};
-        driver::etir = driver::Etir{};
-        driver::INTERION = 0;
-        driver::NBINTER = 0;
+        particle::electr = particle::Electr{};
+        particle::etir = particle::Etir{};
+        particle::INTERION = 0;
+        particle::NBINTER = 0;
         scatter::inter_state = scatter::InterState{};
         klip::debug.level = 0;
         klip::comlu[1] = fio::kStdout;
@@ -89,7 +89,7 @@ protected:
         b.MEFF[2] = 0.22f; b.ML[2] = 1.9f; b.MT[2] = 0.075f; b.IFORV[2] = 1; b.ALP[2] = 0.5f;
         b.ENVAL[1] = 0.0f; b.ENVAL[2] = 0.25f;
 
-        auto& e = driver::electr;
+        auto& e = particle::electr;
         e.IP = 1;
         e.ITPORT = 1;
         e.NVF = e.NVI = 1;
@@ -141,7 +141,7 @@ protected:
             scatter::alea(t, r2);
             if (r1 <= 0.5f && r2 > 0.5f) break;
         }
-        driver::etir.ISEED[9] = s;
+        particle::etir.ISEED[9] = s;
     }
 
     // The only mechanism of valley 1: lambda 1 of the given kind, always chosen.

@@ -14,7 +14,7 @@ constexpr float kDqsm = 3.51760e11f;
 
 // E (1 + alpha E) of the I state against the kinetic term of its wave vector.
 void expect_consistent_state() {
-    const auto& e = driver::electr;
+    const auto& e = particle::electr;
     const float alp = tables::bande.ALP[e.NVI];
     const double lhs = double(e.ENI) * (1.0 + double(alp) * e.ENI);
     const double rhs = (double(e.WXI) * e.WXI / e.MXI + double(e.WYI) * e.WYI / e.MYI +
@@ -34,10 +34,10 @@ TEST_F(FinalState, ImpurityAcousticAlloyRemeasureFromTheNewValley) {
     for (int32_t kind : {1, 2, 12}) {
         SetUp();
         intervalley(kind);
-        auto& e = driver::electr;
+        auto& e = particle::electr;
         e.ENF = 0.5f;
         scatter::inter();
-        EXPECT_EQ(driver::INTERION, kind);
+        EXPECT_EQ(particle::INTERION, kind);
         EXPECT_EQ(e.NVI, 2);
         EXPECT_EQ(e.ENI, 0.5f - 0.25f + 0.0f);
         EXPECT_EQ(e.MXI, 1.9f);
@@ -58,7 +58,7 @@ TEST_F(FinalState, ImpurityAcousticAlloyRemeasureFromTheNewValley) {
 }
 
 TEST_F(FinalState, ClampedKindsNeverEndBelowTheLowerBound) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     // Just below the bound, and negative (a jump to a valley above the carrier's energy).
     for (float enf : {0.25f + 4.0e-6f, 0.125f}) {
         SetUp();
@@ -81,7 +81,7 @@ TEST_F(FinalState, ClampedKindsNeverEndBelowTheLowerBound) {
 
 TEST_F(FinalState, PiezoelectricKeepsTheEnergyExactly) {
     only(3);
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.ENF = 1.0e-7f;
     scatter::inter();
     EXPECT_EQ(e.NVI, 1);
@@ -90,7 +90,7 @@ TEST_F(FinalState, PiezoelectricKeepsTheEnergyExactly) {
 }
 
 TEST_F(FinalState, OpticalPhononEnergies) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     auto& p = tables::parlam;
     p.HWOPL = 0.03125f;
     p.HWONP = 0.0625f;
@@ -105,13 +105,13 @@ TEST_F(FinalState, OpticalPhononEnergies) {
         scatter::inter();
         EXPECT_EQ(e.NVI, c.kind <= 5 ? 1 : 2) << "kind " << c.kind;
         EXPECT_EQ(e.ENI, c.eni) << "kind " << c.kind;
-        EXPECT_EQ(driver::etir.NDRAW[2], 1);
-        EXPECT_EQ(driver::etir.NDRAW[3], 1);
+        EXPECT_EQ(particle::etir.NDRAW[2], 1);
+        EXPECT_EQ(particle::etir.NDRAW[3], 1);
     }
 }
 
 TEST_F(FinalState, IntervalleyPhononTablesAreIndexedFinalInitialPhonon) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     auto& p = tables::parlam;
     // HWIV(jv, iv, p) is held as [p][iv][jv]; the reverse direction holds another value.
     auto fill = [&] {
@@ -141,7 +141,7 @@ TEST_F(FinalState, IntervalleyPhononTablesAreIndexedFinalInitialPhonon) {
 using Absorption = FinalState;
 
 TEST_F(Absorption, GuardLimitIsAcceptedAboveIsRedrawn) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     auto& t = tables::tablam;
     auto& p = tables::parlam;
     // ENMAX(1) - 10 DELTAE = 1.5625 - 0.078125 = 1.484375 exactly.
@@ -149,24 +149,24 @@ TEST_F(Absorption, GuardLimitIsAcceptedAboveIsRedrawn) {
     absorption_then_self(5, 1);
     e.ENF = 1.234375f;  // + 0.25 = the limit
     scatter::inter();
-    EXPECT_EQ(driver::INTERION, 5);
+    EXPECT_EQ(particle::INTERION, 5);
     EXPECT_EQ(e.ENI, 1.484375f);
     EXPECT_EQ(scatter::inter_state.popsi, 0.0f);
-    EXPECT_EQ(driver::etir.NDRAW[9], 1);
+    EXPECT_EQ(particle::etir.NDRAW[9], 1);
 
     SetUp();
     p.HWOPL = 0.25f;
     absorption_then_self(5, 1);
     e.ENF = 1.25f;  // + 0.25 above the limit
     scatter::inter();
-    EXPECT_EQ(driver::INTERION, 16);
+    EXPECT_EQ(particle::INTERION, 16);
     EXPECT_EQ(scatter::inter_state.popsi, 1.0f);
     EXPECT_EQ(scatter::inter_state.enii, 1.5f);
-    EXPECT_EQ(driver::etir.NDRAW[9], 2);
+    EXPECT_EQ(particle::etir.NDRAW[9], 2);
     EXPECT_EQ(t.NBLAM[1][1], 1);  // the rejected event is still counted
     EXPECT_EQ(t.NBLAM[1][2], 1);
-    EXPECT_EQ(driver::NBINTER, 1);
-    EXPECT_EQ(driver::etir.NDRAW[2], 0);  // no wave vector drawn for the rejected event
+    EXPECT_EQ(particle::NBINTER, 1);
+    EXPECT_EQ(particle::etir.NDRAW[2], 0);  // no wave vector drawn for the rejected event
     // The accepted self-scattering left the state of the end of the flight.
     EXPECT_EQ(e.ENI, 1.25f);
     EXPECT_EQ(e.NVI, 1);
@@ -174,7 +174,7 @@ TEST_F(Absorption, GuardLimitIsAcceptedAboveIsRedrawn) {
 }
 
 TEST_F(Absorption, LimitIsTakenInTheValleyOfArrival) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     auto& t = tables::tablam;
     for (int32_t kind : {7, 9}) {
         SetUp();
@@ -185,7 +185,7 @@ TEST_F(Absorption, LimitIsTakenInTheValleyOfArrival) {
         absorption_then_self(kind, 2);
         e.ENF = 0.75f;  // 1.0 after absorption: inside valley 1's table, above valley 2's
         scatter::inter();
-        EXPECT_EQ(driver::INTERION, 16) << "kind " << kind;
+        EXPECT_EQ(particle::INTERION, 16) << "kind " << kind;
         EXPECT_EQ(scatter::inter_state.popsi, 1.0f);
         EXPECT_EQ(scatter::inter_state.enii, 1.0f);
     }
@@ -196,12 +196,12 @@ TEST_F(Absorption, LimitIsTakenInTheValleyOfArrival) {
     absorption_then_self(5, 1);
     e.ENF = 0.75f;
     scatter::inter();
-    EXPECT_EQ(driver::INTERION, 5);
+    EXPECT_EQ(particle::INTERION, 5);
     EXPECT_EQ(e.ENI, 1.0f);
 }
 
 TEST_F(Absorption, PopsiRunsOverTheWholeRun) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     tables::parlam.HWOPL = 0.25f;
     absorption_then_self(5, 1);
     for (int n = 0; n < 4; ++n) {
@@ -211,19 +211,19 @@ TEST_F(Absorption, PopsiRunsOverTheWholeRun) {
     // Each call rejected at least the absorptions its draws chose.
     EXPECT_GE(scatter::inter_state.popsi, 1.0f);
     EXPECT_EQ(scatter::inter_state.popsi,
-              static_cast<float>(driver::etir.NDRAW[9] - 4));
-    EXPECT_EQ(tables::tablam.NBLAM[1][1] + tables::tablam.NBLAM[1][2], driver::etir.NDRAW[9]);
+              static_cast<float>(particle::etir.NDRAW[9] - 4));
+    EXPECT_EQ(tables::tablam.NBLAM[1][1] + tables::tablam.NBLAM[1][2], particle::etir.NDRAW[9]);
 }
 
 TEST_F(FinalState, IsotropicDrawInEachValleyForm) {
     auto& b = tables::bande;
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     for (int32_t form : {0, 1, 2, 3}) {
         SetUp();
         b.IFORV[2] = form;
         b.ENVAL[2] = 0.0f;
         intervalley(2);
-        const float r02 = next_draw(driver::etir.ISEED[2]);
+        const float r02 = next_draw(particle::etir.ISEED[2]);
         e.ENF = 0.375f;
         scatter::inter();
         expect_consistent_state();
@@ -238,13 +238,13 @@ TEST_F(FinalState, IsotropicDrawInEachValleyForm) {
         const float along[4] = {e.WZI / std::sqrt(0.22f), e.WXI / std::sqrt(1.9f),
                                 e.WYI / std::sqrt(1.9f), e.WZI / std::sqrt(1.9f)};
         EXPECT_NEAR(along[form] / w, 1.0f - 2.0f * r02, 2e-6) << "form " << form;
-        EXPECT_EQ(driver::etir.NDRAW[2], 1);
-        EXPECT_EQ(driver::etir.NDRAW[3], 1);
+        EXPECT_EQ(particle::etir.NDRAW[2], 1);
+        EXPECT_EQ(particle::etir.NDRAW[3], 1);
     }
 }
 
 TEST_F(FinalState, UnknownValleyFormKeepsTheWaveVectorOfEntry) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     tables::bande.IFORV[2] = 7;
     intervalley(1);
     e.WXI = 11.0f; e.WYI = 12.0f; e.WZI = 13.0f;
@@ -256,7 +256,7 @@ TEST_F(FinalState, UnknownValleyFormKeepsTheWaveVectorOfEntry) {
     EXPECT_EQ(e.WZI, 13.0f);
     EXPECT_EQ(e.MXI, 0.5f);
     EXPECT_EQ(e.MZI, 0.7f);
-    EXPECT_EQ(driver::etir.NDRAW[2], 1);
+    EXPECT_EQ(particle::etir.NDRAW[2], 1);
 }
 
 // The polar-optical draw turns the old wave vector by theta around itself.
@@ -265,11 +265,11 @@ protected:
     // Expected cos(theta) for the next draw on ISEED(2).
     static float cos_theta(float eni, float enf) {
         const float a = (eni + enf) / 2.0f / std::sqrt(eni * enf);
-        const float r = next_draw(driver::etir.ISEED[2]);
+        const float r = next_draw(particle::etir.ISEED[2]);
         return a - (a - 1.0f) * std::pow((a + 1.0f) / (a - 1.0f), r);
     }
     static void expect_turned(float eni, float ct) {
-        const auto& e = driver::electr;
+        const auto& e = particle::electr;
         const double wp = std::sqrt(double(kDqsm) * 0.067 * eni * (1.0 + 0.61 * eni));
         const double ni = norm(e.WXI, e.WYI, e.WZI);
         EXPECT_NEAR(ni / wp, 1.0, 2e-6);
@@ -287,15 +287,15 @@ protected:
 };
 
 TEST_F(Polar, GeneralDirection) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     tables::parlam.HWOPL = 0.03125f;
     for (int32_t kind : {4, 5}) {
         for (int n = 0; n < 20; ++n) {
             SetUp();
             tables::parlam.HWOPL = 0.03125f;
             only(kind);
-            driver::etir.ISEED[2] = 1000 + 25000 * n;
-            driver::etir.ISEED[3] = 7 + 26000 * n;
+            particle::etir.ISEED[2] = 1000 + 25000 * n;
+            particle::etir.ISEED[3] = 7 + 26000 * n;
             e.WXF = 1.0e5f * (n % 3 - 1); e.WYF = 2.0e5f; e.WZF = -1.5e5f + 1.0e4f * n;
             e.ENF = 0.5f;
             const float eni = kind == 4 ? 0.5f - 0.03125f : 0.5f + 0.03125f;
@@ -309,7 +309,7 @@ TEST_F(Polar, GeneralDirection) {
 }
 
 TEST_F(Polar, OldWaveVectorAlongY) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     tables::parlam.HWOPL = 0.03125f;
     only(4);
     for (float wy : {-2.0e5f, 2.0e5f}) {
@@ -325,7 +325,7 @@ TEST_F(Polar, OldWaveVectorAlongY) {
 }
 
 TEST_F(Polar, ZeroOldWaveVectorTakesPlusYAsAxis) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     tables::parlam.HWOPL = 0.03125f;
     only(5);
     e.WXF = e.WYF = e.WZF = 0.0f;
@@ -340,7 +340,7 @@ TEST_F(Polar, ZeroOldWaveVectorTakesPlusYAsAxis) {
 }
 
 TEST_F(Polar, NoEnergyExchangedKeepsTheDirection) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     tables::parlam.HWOPL = 0.0f;
     only(4);
     scatter::inter();
@@ -350,12 +350,12 @@ TEST_F(Polar, NoEnergyExchangedKeepsTheDirection) {
 }
 
 TEST_F(Polar, AnisotropicValleyStops) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     tables::bande.IFORV[1] = 2;
     tables::parlam.HWOPL = 0.03125f;
     lambda(1, 1, 4, 1, 1, "OPLE01");
     order(1, 1, {1}, {1.0f});
-    const float r09 = next_draw(driver::etir.ISEED[9]);
+    const float r09 = next_draw(particle::etir.ISEED[9]);
     std::string out;
     EXPECT_FATAL_OUTPUT(scatter::inter(), out);
     EXPECT_EQ(out, " INTER: interaction anisotrope dans vallee non spherique\n"
@@ -373,13 +373,13 @@ TEST_F(Polar, AnisotropicValleyStops) {
 }
 
 TEST_F(FinalState, ImpactIonisation) {
-    auto& e = driver::electr;
-    auto& tir = driver::etir;
+    auto& e = particle::electr;
+    auto& tir = particle::etir;
     only(15);
     tir.ISEED[11] = seed_giving(0.25f);
     e.ENF = 1.5f;  // ENGAP + 1.0
     scatter::inter();
-    EXPECT_EQ(driver::INTERION, 15);
+    EXPECT_EQ(particle::INTERION, 15);
     EXPECT_EQ(e.NVI, 1);
     EXPECT_EQ(e.ENI, 0.25f);
     EXPECT_EQ(tir.NDRAW[11], 0);  // the share draw is not counted
@@ -399,7 +399,7 @@ TEST_F(FinalState, ImpactIonisation) {
 }
 
 TEST_F(FinalState, SurfaceRecombinationSelfScatteringChangeNothing) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     for (int32_t kind : {13, 14, 16}) {
         SetUp();
         only(kind);
@@ -410,14 +410,14 @@ TEST_F(FinalState, SurfaceRecombinationSelfScatteringChangeNothing) {
         e.WXI = e.WYI = e.WZI = 9.0f;
         e.MXI = e.MYI = e.MZI = 9.0f;
         scatter::inter();
-        EXPECT_EQ(driver::INTERION, kind);
+        EXPECT_EQ(particle::INTERION, kind);
         EXPECT_EQ(e.NVI, 1);
         EXPECT_EQ(e.ENI, 0.3f);
         EXPECT_EQ(e.WXI, 1.0f); EXPECT_EQ(e.WYI, 2.0f); EXPECT_EQ(e.WZI, 3.0f);
         EXPECT_EQ(e.MXI, 0.1f); EXPECT_EQ(e.MYI, 0.2f); EXPECT_EQ(e.MZI, 0.3f);
-        EXPECT_EQ(driver::NBINTER, kind == 16 ? 1 : 0);
-        EXPECT_EQ(driver::etir.NDRAW[2] + driver::etir.NDRAW[3], 0);
-        EXPECT_EQ(driver::etir.ISEED[11], driver::kInitialSeeds[11]);
+        EXPECT_EQ(particle::NBINTER, kind == 16 ? 1 : 0);
+        EXPECT_EQ(particle::etir.NDRAW[2] + particle::etir.NDRAW[3], 0);
+        EXPECT_EQ(particle::etir.ISEED[11], particle::kInitialSeeds[11]);
         EXPECT_EQ(tables::tablam.NBLAM[1][1], 1);
     }
 }

@@ -16,7 +16,7 @@ class Selection : public scattest::Material {};
 
 TEST_F(Selection, EnergyIndexTruncates) {
     only(16);
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     struct Case { float enf; int32_t ie; };
     for (Case c : {Case{0.0f, 1}, Case{3.5f * kStep, 4}, Case{3.0f * kStep, 4},
                    Case{1.0e-8f, 1}, Case{(kNen - 0.5f) * kStep, kNen}}) {
@@ -34,15 +34,15 @@ TEST_F(Selection, DomainComesFromTheEnergyMap) {
     lambda(1, 2, 14);
     order(1, 1, {1}, {1.0f});
     order(1, 2, {2}, {1.0f});
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.ENF = 99.5f * kStep;  // index 100
     scatter::inter();
     EXPECT_EQ(work.nd01, 1);
-    EXPECT_EQ(driver::INTERION, 13);
+    EXPECT_EQ(particle::INTERION, 13);
     e.ENF = 100.5f * kStep;  // index 101
     scatter::inter();
     EXPECT_EQ(work.nd01, 2);
-    EXPECT_EQ(driver::INTERION, 14);
+    EXPECT_EQ(particle::INTERION, 14);
     EXPECT_EQ(t.NBLAM[1][1], 1);
     EXPECT_EQ(t.NBLAM[1][2], 1);
 }
@@ -50,19 +50,19 @@ TEST_F(Selection, DomainComesFromTheEnergyMap) {
 TEST_F(Selection, DrawEqualToACumulativeValueSelectsThatCandidate) {
     lambda(1, 1, 13);
     lambda(1, 2, 16);
-    const float r = next_draw(driver::etir.ISEED[9]);
+    const float r = next_draw(particle::etir.ISEED[9]);
     order(1, 1, {1, 2}, {r, 1.0f});
     scatter::inter();
     EXPECT_EQ(work.nk01, 1);
     EXPECT_EQ(work.ilamb, 1);
-    EXPECT_EQ(driver::INTERION, 13);
+    EXPECT_EQ(particle::INTERION, 13);
 
     // One ulp below the draw: the next candidate wins.
-    const float r2 = next_draw(driver::etir.ISEED[9]);
+    const float r2 = next_draw(particle::etir.ISEED[9]);
     order(1, 1, {1, 2}, {std::nextafter(r2, 0.0f), 1.0f});
     scatter::inter();
     EXPECT_EQ(work.nk01, 2);
-    EXPECT_EQ(driver::INTERION, 16);
+    EXPECT_EQ(particle::INTERION, 16);
 }
 
 TEST_F(Selection, EmptyPositionsAreSkipped) {
@@ -71,13 +71,13 @@ TEST_F(Selection, EmptyPositionsAreSkipped) {
     scatter::inter();
     EXPECT_EQ(work.nk01, 3);
     EXPECT_EQ(work.ilamb, 3);
-    EXPECT_EQ(driver::INTERION, 14);
+    EXPECT_EQ(particle::INTERION, 14);
     EXPECT_EQ(tables::tablam.NBLAM[1][3], 1);
 }
 
 TEST_F(Selection, CountsEveryDrawAndEveryChosenLambda) {
     only(16);
-    auto& tir = driver::etir;
+    auto& tir = particle::etir;
     int32_t seed = tir.ISEED[9];
     for (int n = 1; n <= 5; ++n) {
         float r;
@@ -88,12 +88,12 @@ TEST_F(Selection, CountsEveryDrawAndEveryChosenLambda) {
     EXPECT_EQ(tir.ISEED[9], seed);
     EXPECT_EQ(tir.NDRAW[9], 5);
     EXPECT_EQ(tables::tablam.NBLAM[1][1], 5);
-    EXPECT_EQ(driver::NBINTER, 5);
+    EXPECT_EQ(particle::NBINTER, 5);
     EXPECT_EQ(work.ir, 1);
     // The other streams are not used by a self-scattering.
-    EXPECT_EQ(tir.ISEED[2], driver::kInitialSeeds[2]);
-    EXPECT_EQ(tir.ISEED[3], driver::kInitialSeeds[3]);
-    EXPECT_EQ(tir.ISEED[11], driver::kInitialSeeds[11]);
+    EXPECT_EQ(tir.ISEED[2], particle::kInitialSeeds[2]);
+    EXPECT_EQ(tir.ISEED[3], particle::kInitialSeeds[3]);
+    EXPECT_EQ(tir.ISEED[11], particle::kInitialSeeds[11]);
     EXPECT_EQ(tir.NDRAW[2] + tir.NDRAW[3] + tir.NDRAW[11], 0);
 }
 
@@ -102,11 +102,11 @@ TEST_F(Selection, SelectionUsesTheValleyOfTheEndOfFlight) {
     order(1, 1, {1}, {1.0f});
     lambda(2, 1, 14);
     order(2, 1, {1}, {1.0f});
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.NVF = 2;
     e.MXF = 1.9f; e.MYF = e.MZF = 0.075f;
     scatter::inter();
-    EXPECT_EQ(driver::INTERION, 14);
+    EXPECT_EQ(particle::INTERION, 14);
     EXPECT_EQ(tables::tablam.NBLAM[2][1], 1);
     EXPECT_EQ(tables::tablam.NBLAM[1][1], 0);
     EXPECT_EQ(e.NVI, 2);
@@ -116,7 +116,7 @@ using SelectionDeath = Selection;
 
 TEST_F(SelectionDeath, EnergyIndexBeyondTheTable) {
     only(16);
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.IP = 7;
     e.ENF = kNen * kStep;  // index NEN + 1
     std::string out;
@@ -132,7 +132,7 @@ TEST_F(SelectionDeath, EnergyIndexBeyondTheTable) {
 
 TEST_F(SelectionDeath, UnreadableEnergyIsAnIndexFaultToo) {
     only(16);
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.ENF = std::numeric_limits<float>::quiet_NaN();
     std::string out;
     EXPECT_FATAL_OUTPUT(scatter::inter(), out);
@@ -166,10 +166,10 @@ TEST_F(SelectionDeath, NoCandidateAcceptedListsTheDomain) {
     lambda(1, 5, 13);
     order(1, 1, {2, 0, 5}, {0.0f, 0.0f, 0.0f});  // the cumulative values never reach the draw
     t.RLTOT[t.IPTOT[1] + 4] = -2.5e-14f;
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.IP = 3;
     e.ENF = 3.5f * kStep;
-    const float r = next_draw(driver::etir.ISEED[9]);
+    const float r = next_draw(particle::etir.ISEED[9]);
     std::string out;
     EXPECT_FATAL_OUTPUT(scatter::inter(), out);
     // 40 entries per listing, wrapped before column 80; positions holding no lambda show 0.
@@ -191,9 +191,9 @@ TEST_F(SelectionDeath, NoCandidateAcceptedListsTheDomain) {
 
 TEST_F(SelectionDeath, UnknownKindCode) {
     only(17);
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.ENF = 0.5f;
-    const float r = next_draw(driver::etir.ISEED[9]);
+    const float r = next_draw(particle::etir.ISEED[9]);
     std::string out;
     EXPECT_FATAL_OUTPUT(scatter::inter(), out);
     EXPECT_EQ(out, " Lambda inconnu\n"

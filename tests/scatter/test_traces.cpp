@@ -22,7 +22,7 @@ TEST_F(Traces, SelectionTraceForEveryEventBetween10And99) {
     for (int32_t level : {10, 55, 99}) {
         klip::debug.level = level;
         for (int32_t ip : {1, 2}) {
-            driver::electr.IP = ip;
+            particle::electr.IP = ip;
             EXPECT_EQ(run_inter(), two) << "debug " << level;
         }
     }
@@ -36,12 +36,12 @@ TEST_F(Traces, MechanismTraceOnlyForTheTracedParticle) {
     lambda(1, 1, 9, 2, 3, "IV0A03");
     order(1, 1, {1}, {1.0f});
     tables::parlam.HWIV0[3][2][1] = 0.0625f;
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     klip::debug.level = 105;
     e.IP = 4;
     EXPECT_EQ(run_inter(), "");
     e.IP = 5;
-    const float r09 = next_draw(driver::etir.ISEED[9]);
+    const float r09 = next_draw(particle::etir.ISEED[9]);
     EXPECT_EQ(run_inter(), " ********** INTER : Intervallee ordre 0 absorption\n"
                            " cellule no   0 materiau no   1\n"
                            " ENF,DEN =   0.500000    7.81250E-03\n"
@@ -61,7 +61,7 @@ TEST_F(Traces, MechanismTraceOnlyForTheTracedParticle) {
 }
 
 TEST_F(Traces, LinesOfTheTraceDependOnTheKind) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     klip::debug.level = 101;
     e.IP = 1;
     // Kinds 1..7: no phonon line.
@@ -75,7 +75,7 @@ TEST_F(Traces, LinesOfTheTraceDependOnTheKind) {
     klip::debug.level = 101;
     lambda(1, 1, 16, 1, 1, "SSC001");
     order(1, 1, {1}, {1.0f});
-    const float r09 = next_draw(driver::etir.ISEED[9]);
+    const float r09 = next_draw(particle::etir.ISEED[9]);
     EXPECT_EQ(run_inter(), " ********** INTER : Self-scattering\n"
                            " cellule no   0 materiau no   1\n"
                            " ENF,DEN =   0.500000    7.81250E-03\n"
@@ -109,7 +109,7 @@ TEST_F(Traces, EveryKindHasItsHeader) {
 }
 
 TEST_F(Traces, RejectedAbsorptionTraceFromDebug4) {
-    auto& e = driver::electr;
+    auto& e = particle::electr;
     e.ITPORT = 2;
     e.ENF = 1.25f;
     tables::parlam.HWOPL = 0.25f;
