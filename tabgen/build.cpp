@@ -137,7 +137,11 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
     const double t = m.temperature;
     const double ef = e + l.shift;
     switch (l.kind) {
-        case Kind::IMP: return phys::impurity_momentum(band_of(v), e, t, m.doping, m.eps_static > 0 ? m.eps_static : 1.0);
+        case Kind::IMP: {
+            const double x = m.imp_n0 > 0 ? std::pow(m.doping / m.imp_n0, m.imp_power) : 0.0;
+            const double c = 1.0 + m.imp_gain * x / (1.0 + x);
+            return c * phys::impurity_momentum(band_of(v), e, m.doping, m.beta2, m.eps_static > 0 ? m.eps_static : 1.0);
+        }
         case Kind::ACO: return phys::acoustic(band_of(v), e, t, v.acoustic, m.density, m.sound);
         case Kind::OPLE: return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, true);
         case Kind::OPLA: return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, false);
@@ -163,7 +167,9 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
 double tabulated_rate(const Material& m, int iv, const Lambda& l, int ie, float enmax_final) {
     const double lo = (ie - 1) * m.deltae, hi = ie * m.deltae, mid = (ie - 0.5) * m.deltae;
     if (has_final_energy(l.kind) && lo + l.shift < 0) return 0.0;
-    if (is_absorption(l.kind) && hi + l.shift > enmax_final - core::kAbsorptionGuardSteps * m.deltae) return 0.0;
+    if ((is_absorption(l.kind) || l.shift > 0) &&
+        hi + l.shift > enmax_final - core::kAbsorptionGuardSteps * m.deltae)
+        return 0.0;
     if (l.kind == Kind::ION) {
         const double eth = m.ii_threshold - (m.valleys[iv].energy - m.valleys[0].energy);
         if (lo < eth) return 0.0;

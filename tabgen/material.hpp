@@ -21,6 +21,9 @@ struct Valley {
     int count = 1;         // number of equivalent valleys this valley stands for
     double acoustic = 0;   // acoustic deformation potential (eV), 0: none
     double nonpolar = 0;   // non-polar optical coupling DtK (eV/cm), 0: none
+    // Varshni law of the valley's edge, E(T) = E(0) - a T^2 / (T + b) (a = 0: none); with it,
+    // `energy` is the separation from the first valley at 0 K.
+    double varshni_a = 0, varshni_b = 0;
 };
 
 // One intervalley phonon between valley kinds, as written: "A B order hw coupling".
@@ -47,17 +50,28 @@ struct Material {
     // start energy is selected with the total of its end energy) or one per domain.
     bool total_per_domain = false;
     double reach = 0;        // per-domain totals: energy (eV) above a domain its total still bounds
-    double gap = 0;          // band gap (eV)
+    double gap = 0;          // band gap (eV) at the temperature
+    // Varshni law of the gap (gap_varshni EG0 A B): gap = EG0 - A T^2 / (T + B); the
+    // first valley's edge follows it. gap_a = 0: the gap is given as is.
+    double gap0 = 0, gap_a = 0, gap_b = 0;
     double density = 0;      // kg/m3
     double sound = 0;        // longitudinal sound velocity (m/s)
     double eps_static = 0, eps_optic = 0;
     double hw_polar = 0;     // LO phonon energy (eV), 0: no polar optical scattering
     double hw_nonpolar = 0;  // non-polar optical phonon energy (eV)
+    // Correction of the Born-approximation impurity rate fitted to measured mobility:
+    // the rate is multiplied by 1 + c x^s / (1 + x^s), x = doping / imp_n0 (c = imp_gain,
+    // s = imp_power; imp_n0 = 0: no correction).
+    double imp_gain = 0, imp_n0 = 0, imp_power = 0;
     bool ionisation = false;
     double ii_threshold = 0; // eV, above the lowest valley
     double ii_rate = 0;      // Keldysh prefactor (1/s)
     std::vector<Valley> valleys;
     std::vector<IntervalleySpec> intervalley;
+    // Derived when the description is read: squared inverse screening length (1/m2) of the
+    // free carriers (doping) with Fermi-Dirac statistics, and the reduced Fermi level.
+    double beta2 = 0;
+    double eta_fermi = 0;
 };
 
 // Parses a material description. On failure returns false and sets `error` to a message
