@@ -12,7 +12,7 @@
 
 namespace tabgen {
 
-enum class Kind { IMP, ACO, OPLE, OPLA, ONPE, ONPA, IV0E, IV0A, IV1E, IV1A, ION, SSC };
+enum class Kind { IMP, ACO, OPLE, OPLA, ONPE, ONPA, IV0E, IV0A, IV1E, IV1A, ION, SSC, ALL };
 
 // One scattering mechanism of one valley.
 struct Lambda {
@@ -24,6 +24,7 @@ struct Lambda {
     int z = 1;             // number of final valleys
     double shift = 0;      // change of kinetic energy: final = initial + shift (eV)
     std::string name;      // six characters
+    bool hole = false;     // rate from the valence-band model (tabgen/holes.cpp)
 };
 
 // Everything the table file holds, in the simulator's own model layout, plus the rates

@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tabgen: %s\n", err.c_str());
             return 1;
         }
+        for (const auto& w : m.warnings) std::fprintf(stderr, "tabgen: %s: warning: %s\n", f.c_str(), w.c_str());
         auto g = tabgen::build_tables(m, err);
         std::string line;
         if (!g || !tabgen::check_tables(*g, err) || !tabgen::catalogue_line(m, line, err)) {

@@ -21,6 +21,11 @@ struct Valley {
     int count = 1;         // number of equivalent valleys this valley stands for
     double acoustic = 0;   // acoustic deformation potential (eV), 0: none
     double nonpolar = 0;   // non-polar optical coupling DtK (eV/cm), 0: none
+    // Holes (tabgen/holes.cpp): the valence band this valley stands for and the
+    // density-of-states mass of the rates (0: the band mass), see docs/materials.md.
+    int band = 0;          // 0 none (electrons), 1 heavy, 2 light, 3 split-off
+    double dos = 0;
+    int line = 0;          // line of the description
 };
 
 // One intervalley phonon between valley kinds, as written: "A B order hw coupling".
@@ -58,6 +63,12 @@ struct Material {
     double ii_rate = 0;      // Keldysh prefactor (1/s)
     std::vector<Valley> valleys;
     std::vector<IntervalleySpec> intervalley;
+    // Alloy A(x) B(1-x) of two known binaries (tabgen/alloy.cpp); empty for a plain material.
+    std::string alloy_a, alloy_b;
+    double alloy_x = 0;
+    double alloy_potential = 0;  // alloy-disorder potential (eV), 0: no alloy scattering
+    double lattice = 0;          // lattice constant (m), for the alloy-disorder rate
+    std::vector<std::string> warnings;  // printed by tabgen, the tables are still written
 };
 
 // Parses a material description. On failure returns false and sets `error` to a message
