@@ -15,7 +15,8 @@ endif()
 
 # End-to-end: each hole and alloy material through tabgen and a low-field zot run.
 if(NOT DEFINED BUILD_TESTING OR BUILD_TESTING)
-  foreach(case "si_h.mat 2 1e14 1.0 465 0.2" "gaas_h.mat 2 1e14 1.0 400 0.2")
+  foreach(case "si_h.mat 2 1e14 1.0 465 0.2" "gaas_h.mat 2 1e14 1.0 400 0.2"
+              "ingaas.mat 1 1e15 0.5 12500 0.2" "algaas.mat 1 5e15 1.0 2300 0.2")
     separate_arguments(args UNIX_COMMAND "${case}")
     list(GET args 0 matfile)
     add_test(NAME e2e.mobility.${matfile}

@@ -71,7 +71,7 @@ TEST(Holes, SplitOffPolarRateIsTheTextbookFrohlichRate) {
 // g_i(E) W_ij(E) = g_j(E') W_ji(E') exp(-hw/kT) for each absorption and its emission, and
 // symmetry of the elastic transitions, through the generated lambdas.
 TEST(Holes, DetailedBalanceOfEveryPairInTheShippedHoleAndAlloyModels) {
-    for (const char* f : {"si_h.mat", "gaas_h.mat"}) {
+    for (const char* f : {"si_h.mat", "gaas_h.mat", "ingaas.mat", "algaas.mat"}) {
         const Material m = read(f);
         std::vector<std::vector<Lambda>> ls;
         std::string err;
@@ -91,7 +91,7 @@ TEST(Holes, DetailedBalanceOfEveryPairInTheShippedHoleAndAlloyModels) {
                     const bool partner = em.to == i && em.phonon == ab.phonon && std::fabs(em.shift + ab.shift) < 1e-12 &&
                                          (elastic ? em.kind == Kind::ACO : static_cast<int>(em.kind) == static_cast<int>(ab.kind) - 1);
                     if (!partner) continue;
-                    const double e = 0.4, ef = e + ab.shift;
+                    const double e = 0.4 + std::max(0.0, -ab.shift), ef = e + ab.shift;
                     const double lhs = g(i, e) * lambda_rate(m, i, ab, e);
                     const double rhs = g(ab.to, ef) * lambda_rate(m, ab.to, em, ef);
                     const double boltz = elastic ? 1.0 : std::exp(-ab.hw * phys::kQ / (phys::kKb * m.temperature));
@@ -172,4 +172,58 @@ TEST(Holes, DescriptionsMixingCarriersOrMissingBandParametersAreRefused) {
         {edit(kHoles, "gap", "alloy_potential 0.5\ngap"), "line 8: alloy_potential: only for an alloy"},
     };
     for (const auto& c : cases) EXPECT_NE(error_of(c.text).find(c.want), std::string::npos) << error_of(c.text);
+}
+
+TEST(Alloys, EndsAreTheBinariesAndTheOrderOfTheBinariesDoesNotMatter) {
+    std::string err, warn;
+    Material a, gaas = read("gaas.mat");
+    ASSERT_TRUE(interpolate("INAS", "GAAS", 0.0, a, err, warn)) << err;
+    // x = 0: the shipped GaAs model.
+    EXPECT_DOUBLE_EQ(a.gap, gaas.gap);
+    EXPECT_DOUBLE_EQ(a.density, gaas.density);
+    EXPECT_DOUBLE_EQ(a.sound, gaas.sound);
+    EXPECT_DOUBLE_EQ(a.eps_static, gaas.eps_static);
+    EXPECT_DOUBLE_EQ(a.eps_optic, gaas.eps_optic);
+    EXPECT_DOUBLE_EQ(a.hw_polar, gaas.hw_polar);
+    EXPECT_DOUBLE_EQ(a.hw_nonpolar, gaas.hw_nonpolar);
+    ASSERT_EQ(a.valleys.size(), gaas.valleys.size());
+    for (size_t i = 0; i < a.valleys.size(); ++i) {
+        const auto &u = a.valleys[i], &v = gaas.valleys[i];
+        EXPECT_EQ(u.name, v.name);
+        EXPECT_NEAR(u.energy, v.energy, 1e-12) << v.name;
+        EXPECT_DOUBLE_EQ(u.md, v.md) << v.name;
+        EXPECT_NEAR(u.alpha, v.alpha, 1e-12) << v.name;
+        EXPECT_DOUBLE_EQ(u.acoustic, v.acoustic) << v.name;
+        EXPECT_DOUBLE_EQ(u.nonpolar, v.nonpolar) << v.name;
+        EXPECT_EQ(u.count, v.count) << v.name;
+    }
+    ASSERT_EQ(a.intervalley.size(), gaas.intervalley.size());
+    for (size_t i = 0; i < a.intervalley.size(); ++i) {
+        EXPECT_DOUBLE_EQ(a.intervalley[i].hw, gaas.intervalley[i].hw);
+        EXPECT_DOUBLE_EQ(a.intervalley[i].coupling, gaas.intervalley[i].coupling);
+    }
+    // x = 1: InAs (Gamma gap 0.354 eV, mass 0.023, alpha 2.70; L 0.716 and X 1.016 eV above).
+    ASSERT_TRUE(interpolate("INAS", "GAAS", 1.0, a, err, warn));
+    EXPECT_NEAR(a.gap, 0.354, 1e-12);
+    EXPECT_NEAR(a.valleys[0].md, 0.023, 1e-12);
+    EXPECT_NEAR(a.valleys[0].alpha, 2.70, 1e-12);
+    EXPECT_NEAR(a.valleys[1].energy, 0.716, 1e-12);
+    EXPECT_NEAR(a.valleys[2].energy, 1.016, 1e-12);
+    EXPECT_NEAR(a.eps_static, 15.15, 1e-12);
+    // AlAs is indirect: X lowest, then L, then Gamma.
+    ASSERT_TRUE(interpolate("ALAS", "GAAS", 1.0, a, err, warn));
+    EXPECT_EQ(a.valleys[0].name + a.valleys[1].name + a.valleys[2].name, "XLG");
+    EXPECT_NEAR(a.gap, 2.17, 1e-12);
+    // In(0.53)Ga(0.47)As either way round, with the bowed gap 0.53 Ea + 0.47 Eb - 0.53 0.47 0.477.
+    Material b;
+    ASSERT_TRUE(interpolate("INAS", "GAAS", 0.53, a, err, warn));
+    ASSERT_TRUE(interpolate("GAAS", "INAS", 0.47, b, err, warn));
+    EXPECT_NEAR(a.gap, 0.53 * 0.354 + 0.47 * 1.42 - 0.53 * 0.47 * 0.477, 1e-12);
+    EXPECT_NEAR(b.gap, a.gap, 1e-12);
+    EXPECT_NEAR(b.valleys[0].alpha, a.valleys[0].alpha, 1e-12);
+    // Near the direct-indirect crossover of AlGaAs a warning, not at x = 0.3.
+    ASSERT_TRUE(interpolate("ALAS", "GAAS", 0.3, a, err, warn));
+    EXPECT_EQ(warn, "");
+    ASSERT_TRUE(interpolate("ALAS", "GAAS", 0.42, a, err, warn));
+    EXPECT_NE(warn.find("crossover"), std::string::npos);
 }

@@ -18,7 +18,7 @@
 
 namespace {
 
-const char* const kShipped[] = {"gaas.mat", "si.mat", "inp.mat", "si_h.mat", "gaas_h.mat"};
+const char* const kShipped[] = {"gaas.mat", "si.mat", "inp.mat", "si_h.mat", "gaas_h.mat", "ingaas.mat", "algaas.mat"};
 
 std::string src(const std::string& rel) { return std::string(ZOT_SOURCE_DIR) + "/" + rel; }
 
