@@ -161,6 +161,9 @@ bool apply_alloy(Material& m, std::set<std::string>& seen, std::map<std::string,
         return false;
     }
     if (!warning.empty()) m.warnings.push_back(at + "x = " + std::to_string(m.alloy_x).substr(0, 5) + " is " + warning);
+    if (std::fabs(m.temperature - 300.0) > 10.0)
+        m.warnings.push_back(at + "the binaries' band edges and masses are 300 K values, not corrected for " +
+                             std::to_string(static_cast<int>(m.temperature)) + " K");
     for (auto& s : m.intervalley) s.line = lines["alloy"];
     for (auto& v : m.valleys) v.line = lines["alloy"];
     for (const char* f : {"gap", "density", "sound", "eps_static", "eps_optic", "polar_phonon", "nonpolar_phonon"})
