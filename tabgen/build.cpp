@@ -146,7 +146,11 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
     const double ef = e + l.shift;
     if (l.hole) return hole_rate(m, iv, l, e);
     switch (l.kind) {
-        case Kind::IMP: return phys::impurity_momentum(band_of(v), e, t, m.doping, m.eps_static > 0 ? m.eps_static : 1.0);
+        case Kind::IMP: {
+            const double x = m.imp_n0 > 0 ? std::pow(m.doping / m.imp_n0, m.imp_power) : 0.0;
+            const double c = 1.0 + m.imp_gain * x / (1.0 + x);
+            return c * phys::impurity_momentum(band_of(v), e, m.doping, m.beta2, m.eps_static > 0 ? m.eps_static : 1.0);
+        }
         case Kind::ACO: return phys::acoustic(band_of(v), e, t, v.acoustic, m.density, m.sound);
         case Kind::OPLE: return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, true);
         case Kind::OPLA: return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, false);

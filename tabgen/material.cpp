@@ -2,6 +2,7 @@
 
 #include "tabgen/alloy.hpp"
 #include "tabgen/holes.hpp"
+#include "tabgen/physics.hpp"
 
 #include <cerrno>
 #include <cmath>
@@ -203,6 +204,20 @@ bool check_whole(Ctx& cx, Material& m, const std::set<std::string>& seen) {
     return true;
 }
 
+// Values that follow from the description: the screening of the impurities by the free
+// carriers, which sit in the lowest valleys (those at the energy of the first).
+void derive(Material& m) {
+    double md32 = 0;
+    for (const auto& v : m.valleys)
+        if (v.energy == m.valleys[0].energy) md32 += v.count * std::pow(v.md, 1.5);
+    const double nc = phys::effective_dos(std::pow(md32, 2.0 / 3.0), m.temperature);
+    const double eps = m.eps_static > 0 ? m.eps_static : 1.0;
+    if (m.doping > 0) {
+        m.eta_fermi = phys::reduced_fermi_level(m.doping, nc);
+        m.beta2 = phys::screening_beta2(m.doping, nc, m.temperature, eps);
+    }
+}
+
 }  // namespace
 
 bool parse_material(std::string_view text, Material& m, std::string& error) {
@@ -286,6 +301,14 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             if (!one_real(cx, t, m.hw_polar, 0, false)) return false;
         } else if (key == "nonpolar_phonon") {
             if (!one_real(cx, t, m.hw_nonpolar, 0, false)) return false;
+        } else if (key == "impurity_correction") {
+            if (t.size() != 4) return cx.fail(key, "expected: gain, reference density (cm-3), exponent");
+            if (!to_real(t[1], m.imp_gain) || !(m.imp_gain > -1) || m.imp_gain > 100)
+                return cx.fail("impurity_correction gain", "must be a number above -1, at most 100");
+            if (!to_real(t[2], m.imp_n0) || !(m.imp_n0 > 0))
+                return cx.fail("impurity_correction density", "must be a number above 0");
+            if (!to_real(t[3], m.imp_power) || !(m.imp_power > 0) || m.imp_power > 4)
+                return cx.fail("impurity_correction exponent", "must be a number above 0, at most 4");
         } else if (key == "ionisation") {
             if (t.size() != 3) return cx.fail(key, "expected: threshold (eV) prefactor (1/s)");
             if (!to_real(t[1], m.ii_threshold) || !(m.ii_threshold > 0))
@@ -308,7 +331,9 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
                 ": alloy_potential: only for an alloy (an \"alloy\" statement)";
         return false;
     }
-    return check_carrier_fields(m, error);
+    if (!check_carrier_fields(m, error)) return false;
+    derive(m);
+    return true;
 }
 
 bool read_material(const std::string& path, Material& m, std::string& error) {

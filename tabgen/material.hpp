@@ -58,6 +58,10 @@ struct Material {
     double eps_static = 0, eps_optic = 0;
     double hw_polar = 0;     // LO phonon energy (eV), 0: no polar optical scattering
     double hw_nonpolar = 0;  // non-polar optical phonon energy (eV)
+    // Correction of the Born-approximation impurity rate fitted to measured mobility:
+    // the rate is multiplied by 1 + c x^s / (1 + x^s), x = doping / imp_n0 (c = imp_gain,
+    // s = imp_power; imp_n0 = 0: no correction).
+    double imp_gain = 0, imp_n0 = 0, imp_power = 0;
     bool ionisation = false;
     double ii_threshold = 0; // eV, above the lowest valley
     double ii_rate = 0;      // Keldysh prefactor (1/s)
@@ -69,6 +73,10 @@ struct Material {
     double alloy_potential = 0;  // alloy-disorder potential (eV), 0: no alloy scattering
     double lattice = 0;          // lattice constant (m), for the alloy-disorder rate
     std::vector<std::string> warnings;  // printed by tabgen, the tables are still written
+    // Derived when the description is read: squared inverse screening length (1/m2) of the
+    // free carriers (doping) with Fermi-Dirac statistics, and the reduced Fermi level.
+    double beta2 = 0;
+    double eta_fermi = 0;
 };
 
 // Parses a material description. On failure returns false and sets `error` to a message

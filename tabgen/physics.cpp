@@ -1,5 +1,6 @@
 #include "tabgen/physics.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tabgen::phys {
@@ -64,30 +65,72 @@ double polar(const Band& b, double e, double t, double hw, double eps_s, double 
 }
 
 namespace {
-// Common factor (2 pi / hbar) N (q^2/eps)^2 g(E) and the screening ratio 4k^2/beta^2.
-void impurity_parts(const Band& b, double e, double t, double n, double eps_s, double& pre, double& k2,
-                    double& beta2) {
-    const double ni = n * 1e6;
+// Fermi integral of order j by quadrature in x = u^2 (order 1/2) or directly (the integrand
+// x^j is smooth after the substitution x = u^2 for both orders used here):
+// \int_0^inf x^j f dx = \int_0^inf 2 u^(2j+1) f(u^2) du.
+double fermi_integral(double j, double eta) {
+    const double top = std::max(eta, 0.0) + 60.0;  // f(x) < e^-60 beyond
+    const double umax = std::sqrt(top);
+    const int n = 4000;
+    const double h = umax / n;
+    double sum = 0;
+    for (int i = 0; i <= n; ++i) {
+        const double u = i * h;
+        const double x = u * u;
+        const double f = x - eta > 0 ? std::exp(eta - x) / (1.0 + std::exp(eta - x)) : 1.0 / (1.0 + std::exp(x - eta));
+        const double v = 2.0 * std::pow(u, 2.0 * j + 1.0) * f;
+        sum += (i == 0 || i == n ? 1.0 : (i % 2 ? 4.0 : 2.0)) * v;
+    }
+    return sum * h / 3.0 / std::tgamma(j + 1.0);
+}
+
+// Common factor (2 pi / hbar) N (z q^2/eps)^2 g(E) and k^2.
+void impurity_parts(const Band& b, double e, double ni, double eps_s, double z, double& pre, double& k2) {
     const double eps = eps_s * kEps0;
-    beta2 = kQ * kQ * ni / (eps * kKb * t);
     k2 = k_squared(b, e);
-    const double c = kQ * kQ / eps;
-    pre = 2.0 * kPi / kHbar * ni * c * c * dos(b, e);
+    const double c = z * kQ * kQ / eps;
+    pre = 2.0 * kPi / kHbar * ni * 1e6 * c * c * dos(b, e);
 }
 }  // namespace
 
-double impurity_momentum(const Band& b, double e, double t, double n, double eps_s) {
-    if (e <= 0 || n <= 0) return 0.0;
-    double pre, k2, beta2;
-    impurity_parts(b, e, t, n, eps_s, pre, k2, beta2);
-    const double eta = 4.0 * k2 / beta2;
-    return pre / (8.0 * k2 * k2) * (std::log1p(eta) - eta / (1.0 + eta));
+double fermi_half(double eta) { return fermi_integral(0.5, eta); }
+double fermi_mhalf(double eta) { return fermi_integral(-0.5, eta); }
+
+double effective_dos(double md, double t) {
+    return 2.0 * std::pow(md * kM0 * kKb * t / (2.0 * kPi * kHbar * kHbar), 1.5) * 1e-6;
 }
 
-double impurity_total(const Band& b, double e, double t, double n, double eps_s) {
-    if (e <= 0 || n <= 0) return 0.0;
-    double pre, k2, beta2;
-    impurity_parts(b, e, t, n, eps_s, pre, k2, beta2);
+double reduced_fermi_level(double n, double nc) {
+    // F_1/2 rises monotonically; bracket between the non-degenerate and degenerate limits.
+    double lo = std::log(n / nc) - 1.0, hi = std::max(lo + 2.0, std::pow(0.75 * std::sqrt(kPi) * n / nc, 2.0 / 3.0) + 2.0);
+    for (int i = 0; i < 100; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        (fermi_half(mid) < n / nc ? lo : hi) = mid;
+        if (hi - lo < 1e-10) break;
+    }
+    return 0.5 * (lo + hi);
+}
+
+double screening_beta2(double n, double nc, double t, double eps_s) {
+    if (n <= 0) return 0.0;
+    const double eta = reduced_fermi_level(n, nc);
+    return kQ * kQ * n * 1e6 / (eps_s * kEps0 * kKb * t) * fermi_mhalf(eta) / fermi_half(eta);
+}
+
+double impurity_momentum(const Band& b, double e, double ni, double beta2, double eps_s, double z) {
+    if (e <= 0 || ni <= 0 || beta2 <= 0) return 0.0;
+    double pre, k2;
+    impurity_parts(b, e, ni, eps_s, z, pre, k2);
+    const double eta = 4.0 * k2 / beta2;
+    // ln(1 + eta) - eta/(1 + eta), by its series when eta is small (cancellation).
+    const double g = eta < 1e-3 ? eta * eta * (0.5 - 2.0 * eta / 3.0 + 0.75 * eta * eta) : std::log1p(eta) - eta / (1.0 + eta);
+    return pre / (8.0 * k2 * k2) * g;
+}
+
+double impurity_total(const Band& b, double e, double ni, double beta2, double eps_s, double z) {
+    if (e <= 0 || ni <= 0 || beta2 <= 0) return 0.0;
+    double pre, k2;
+    impurity_parts(b, e, ni, eps_s, z, pre, k2);
     return pre / (beta2 * (beta2 + 4.0 * k2));
 }
 

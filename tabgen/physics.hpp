@@ -40,12 +40,33 @@ double optical1(const Band& bi, double e, const Band& bf, double ef, double t, d
 // Swain): LO energy hw (eV), static and optical relative permittivities.
 double polar(const Band& b, double e, double t, double hw, double eps_s, double eps_inf, bool emission);
 
-// Ionised impurities, Brooks-Herring screening (nondegenerate), density n (cm-3), the
-// momentum-relaxation rate (the rate that, with an isotropic final state, relaxes momentum
-// as the screened Coulomb cross-section does).
-double impurity_momentum(const Band& b, double e, double t, double n, double eps_s);
+// Fermi-Dirac integrals normalised as in Blakemore (Solid-State Electron. 25, 1067 (1982)):
+// F_j(eta) = 1/Gamma(j+1) \int_0^inf x^j / (1 + exp(x - eta)) dx, so that F_j -> exp(eta)
+// for eta -> -inf. fermi_half is j = 1/2, fermi_mhalf j = -1/2 = dF_1/2 / deta.
+double fermi_half(double eta);
+double fermi_mhalf(double eta);
+
+// Effective density of states (cm-3) of a parabolic band with density-of-states mass md
+// (m0, all equivalent valleys included) at temperature t: 2 (md m0 kT / 2 pi hbar^2)^(3/2).
+double effective_dos(double md, double t);
+
+// Reduced Fermi level eta = (EF - Ec)/kT of a carrier density n (cm-3) in a band of
+// effective density of states nc (cm-3): the root of nc F_1/2(eta) = n.
+double reduced_fermi_level(double n, double nc);
+
+// Squared inverse screening length (1/m2) of n free carriers (cm-3) in a band of effective
+// density of states nc at t, static permittivity eps_s: (q^2 / eps) dn/dEF, which is the
+// Debye value q^2 n / (eps kT) times F_-1/2(eta) / F_1/2(eta) (Fermi-Dirac statistics;
+// the Thomas-Fermi limit when degenerate).
+double screening_beta2(double n, double nc, double t, double eps_s);
+
+// Ionised impurities: the Brooks-Herring momentum-relaxation rate (1/s) of impurities of
+// density ni (cm-3) and charge z (elementary charges) screened with beta2 (1/m2), as the
+// rate that, with an isotropic final direction, relaxes momentum as the screened Coulomb
+// cross-section does. Holds for any carrier; the band gives the density of states and k.
+double impurity_momentum(const Band& b, double e, double ni, double beta2, double eps_s, double z = 1.0);
 // The total (out-scattering) Brooks-Herring rate, for reference.
-double impurity_total(const Band& b, double e, double t, double n, double eps_s);
+double impurity_total(const Band& b, double e, double ni, double beta2, double eps_s, double z = 1.0);
 
 // Impact ionisation, Keldysh threshold law: p ((e - eth)/eth)^2 above eth.
 double ionisation(double e, double eth, double p);

@@ -113,6 +113,8 @@ TEST(Material, BadInputNamesTheField) {
         {replace(kBase, "valley G form", "valley X form 0 mass 0.1 alpha 0 energy 0.1\nvalley G form"),
          "the first valley must be the lowest"},
         {kBase + "ionisation 1.7\n", "ionisation"},
+        {kBase + "impurity_correction -1 1e17 1\n", "impurity_correction gain"},
+        {kBase + "impurity_correction 2 1e17\n", "impurity_correction: expected"},
     };
     for (const auto& c : cases) {
         const std::string err = error_of(c.text);

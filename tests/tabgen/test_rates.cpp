@@ -99,13 +99,35 @@ TEST(Rates, BrooksHerringMomentumRateMatchesTheClassicFormula) {
     const double eta = 8 * m * e * kQ / (kHbar * kHbar * beta2);
     const double closed = n * 1e6 * std::pow(kQ, 4) / (16 * std::sqrt(2.0) * kPi * eps * eps * std::sqrt(m) * std::pow(e * kQ, 1.5)) *
                           (std::log(1 + eta) - eta / (1 + eta));
-    EXPECT_NEAR(impurity_momentum(kParab, e, kT300, n, 12.9) / closed, 1.0, 1e-9);
-    EXPECT_EQ(impurity_momentum(kParab, e, kT300, 0.0, 12.9), 0.0);
-    // Strong screening: nearly isotropic, so the momentum rate approaches the total.
-    const double weak_e = 1e-6;
-    EXPECT_NEAR(impurity_momentum(kParab, weak_e, kT300, 1e19, 12.9) / impurity_total(kParab, weak_e, kT300, 1e19, 12.9), 1.0, 1e-3);
-    // More impurities scatter more.
-    EXPECT_GT(impurity_momentum(kParab, e, kT300, 1e17, 12.9), impurity_momentum(kParab, e, kT300, 1e16, 12.9));
+    EXPECT_NEAR(impurity_momentum(kParab, e, n, beta2, 12.9) / closed, 1.0, 1e-9);
+    EXPECT_EQ(impurity_momentum(kParab, e, 0.0, beta2, 12.9), 0.0);
+    // Doubly charged centres scatter four times as much at the same screening.
+    EXPECT_NEAR(impurity_momentum(kParab, e, n, beta2, 12.9, 2.0) / closed, 4.0, 1e-9);
+    // Strong screening: nearly isotropic, so the momentum rate approaches the total (the
+    // small-eta series takes over from the logarithms here).
+    const double b19 = kQ * kQ * 1e25 / (eps * kKb * kT300);
+    EXPECT_NEAR(impurity_momentum(kParab, 1e-6, 1e19, b19, 12.9) / impurity_total(kParab, 1e-6, 1e19, b19, 12.9), 1.0, 1e-3);
+}
+
+// Blakemore's normalisation: F_1/2(0) = 0.765147, F_-1/2(0) = (1 - sqrt 2) zeta(1/2) / sqrt(pi)
+// = 0.604899; exp(eta) when non-degenerate; Sommerfeld's expansion when degenerate.
+TEST(Rates, FermiIntegralsAndScreeningLimits) {
+    EXPECT_NEAR(fermi_half(0.0), 0.765147, 2e-6);
+    EXPECT_NEAR(fermi_mhalf(0.0), 0.604899, 2e-6);
+    EXPECT_NEAR(fermi_half(-12.0) / std::exp(-12.0), 1.0, 1e-5);
+    const double d = 25.0;
+    EXPECT_NEAR(fermi_half(d) / (4.0 / (3.0 * std::sqrt(kPi)) * std::pow(d, 1.5) * (1 + kPi * kPi / (8 * d * d))), 1.0, 1e-5);
+    EXPECT_NEAR(fermi_half(reduced_fermi_level(3.7e18, 4.4e17)) * 4.4e17 / 3.7e18, 1.0, 1e-8);
+    // GaAs Gamma: Nc = 4.4e17 cm-3 at 300 K (Sze, Physics of semiconductor devices).
+    EXPECT_NEAR(effective_dos(0.067, 300) / 4.4e17, 1.0, 0.03);
+    const double eps = 12.9 * kEps0;
+    // Non-degenerate: the Debye value.
+    const double debye = kQ * kQ * 1e20 / (eps * kKb * kT300);
+    EXPECT_NEAR(screening_beta2(1e14, 4.4e17, kT300, 12.9) / debye, 1.0, 1e-3);
+    // Degenerate (1e20 cm-3 at 4 K): Thomas-Fermi, 3 q^2 n / (2 eps EF), EF = hbar^2 (3 pi^2 n)^2/3 / 2m.
+    const double nc4 = effective_dos(0.067, 4.0), n = 1e26;
+    const double ef = kHbar * kHbar * std::pow(3 * kPi * kPi * n, 2.0 / 3.0) / (2 * 0.067 * kM0);
+    EXPECT_NEAR(screening_beta2(1e20, nc4, 4.0, 12.9) / (1.5 * kQ * kQ * n / (eps * ef)), 1.0, 1e-3);
 }
 
 // Microscopic reversibility: Z_i g_i(E) W_abs(i->j, E) = Z_j g_j(E') W_em(j->i, E') N/(N+1),
