@@ -7,15 +7,19 @@
 #include <map>
 #include <numeric>
 
+#include "tabgen/alloy.hpp"
+#include "tabgen/holes.hpp"
 #include "tabgen/physics.hpp"
 
 namespace tabgen {
 namespace {
 
-phys::Band band_of(const Valley& v) { return phys::Band{v.md, v.alpha}; }
+phys::Band band_of(const Valley& v) { return phys::Band{v.dos > 0 ? v.dos : v.md, v.alpha}; }
 
 bool is_absorption(Kind k) { return k == Kind::OPLA || k == Kind::ONPA || k == Kind::IV0A || k == Kind::IV1A; }
-bool has_final_energy(Kind k) { return k != Kind::IMP && k != Kind::ACO && k != Kind::ION && k != Kind::SSC; }
+bool has_final_energy(Kind k) {
+    return k != Kind::IMP && k != Kind::ACO && k != Kind::ION && k != Kind::SSC && k != Kind::ALL;
+}
 
 std::string lambda_name(const char* head, char c4, char c5, char c6) {
     std::string s(head);
@@ -88,6 +92,7 @@ int32_t pack40(const std::string& name) {
 }
 
 bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std::string& error) {
+    if (m.carrier == 'T') return plan_holes(m, out, error);
     const int nva = static_cast<int>(m.valleys.size());
     out.assign(nva, {});
     std::vector<Ordered> iv;
@@ -96,6 +101,7 @@ bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std:
         const Valley& v = m.valleys[i];
         auto& ls = out[i];
         if (m.doping > 0) ls.push_back({Kind::IMP, i, 1, 0, 0, 1, 0, "IMP   "});
+        if (m.alloy_potential > 0) ls.push_back({Kind::ALL, i, 1, 0, m.alloy_potential, 1, 0, "ALL   "});
         if (v.acoustic > 0) ls.push_back({Kind::ACO, i, 1, 0, v.acoustic, 1, 0, "ACO   "});
         if (m.hw_polar > 0) {
             ls.push_back({Kind::OPLE, i, 1, m.hw_polar, 0, 1, -m.hw_polar, "OPL  E"});
@@ -136,6 +142,7 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
     const Valley& f = m.valleys[l.to];
     const double t = m.temperature;
     const double ef = e + l.shift;
+    if (l.hole) return hole_rate(m, iv, l, e);
     switch (l.kind) {
         case Kind::IMP: {
             const double x = m.imp_n0 > 0 ? std::pow(m.doping / m.imp_n0, m.imp_power) : 0.0;
@@ -159,6 +166,7 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
             const double eth = m.ii_threshold - (v.energy - m.valleys[0].energy);
             return phys::ionisation(e, eth, m.ii_rate);
         }
+        case Kind::ALL: return alloy_rate(m, band_of(v), e);
         default: return 0.0;  // self-scattering, and the kinds not planned here
     }
     return 0.0;
@@ -166,7 +174,7 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
 
 double tabulated_rate(const Material& m, int iv, const Lambda& l, int ie, float enmax_final) {
     const double lo = (ie - 1) * m.deltae, hi = ie * m.deltae, mid = (ie - 0.5) * m.deltae;
-    if (has_final_energy(l.kind) && lo + l.shift < 0) return 0.0;
+    if ((has_final_energy(l.kind) || l.shift != 0) && lo + l.shift < 0) return 0.0;
     if ((is_absorption(l.kind) || l.shift > 0) &&
         hi + l.shift > enmax_final - core::kAbsorptionGuardSteps * m.deltae)
         return 0.0;

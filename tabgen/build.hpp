@@ -26,6 +26,7 @@ struct Lambda {
     int z = 1;             // number of final valleys
     double shift = 0;      // change of kinetic energy: final = initial + shift (eV)
     std::string name;      // six characters
+    bool hole = false;     // rate from the valence-band model (tabgen/holes.cpp)
 };
 
 // Everything the table file holds, in the simulator's own model layout, plus the rates

@@ -86,6 +86,9 @@ bool check_energies(const Generated& g, std::string& e) {
             const int jv = t.NVFL[iv][k], p = t.IPHOL[iv][k];
             float change = 0;
             switch (l.kind) {
+                case Kind::IMP:
+                case Kind::ACO:
+                case Kind::ALL: change = g.b.ENVAL[iv] - g.b.ENVAL[jv]; break;  // elastic in total energy
                 case Kind::OPLE: change = -g.p.HWOPL; break;
                 case Kind::OPLA: change = g.p.HWOPL; break;
                 case Kind::ONPE: change = -g.p.HWONP - g.b.ENVAL[jv] + g.b.ENVAL[iv]; break;

@@ -29,6 +29,13 @@ int usage() {
 void summary(const tabgen::Material& m, const tabgen::Generated& g) {
     std::printf("%s: %s, %d valley(s), %d rate values, %d totals\n", m.table.c_str(), m.name.c_str(), g.t.NVA,
                 g.c.NCOMP, g.c.IDRLT1);
+    if (!m.alloy_a.empty()) {
+        std::printf("  alloy %s(%.4g) %s(%.4g): gap %.4g eV;", m.alloy_a.c_str(), m.alloy_x, m.alloy_b.c_str(),
+                    1.0 - m.alloy_x, m.gap);
+        for (const auto& v : m.valleys)
+            std::printf(" %s %.4g eV mass %.4g alpha %.3g;", v.name.c_str(), v.energy, v.md, v.alpha);
+        std::printf(" alloy potential %.4g eV\n", m.alloy_potential);
+    }
     for (int iv = 1; iv <= g.t.NVA; ++iv) {
         std::printf("  valley %-6s %4d energies to %.4g eV, %2d lambdas, %2d domains, total%s (1/s):",
                     m.valleys[iv - 1].name.c_str(), g.t.NEN[iv], g.t.ENMAX[iv], g.t.NLAM[iv], g.t.NDOM[iv],
@@ -70,6 +77,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tabgen: %s\n", err.c_str());
             return 1;
         }
+        for (const auto& w : m.warnings) std::fprintf(stderr, "tabgen: %s: warning: %s\n", f.c_str(), w.c_str());
         std::string line;
         if (!tabgen::catalogue_line(m, line, err)) {
             std::fprintf(stderr, "tabgen: %s: %s\n", f.c_str(), err.c_str());

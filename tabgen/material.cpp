@@ -1,12 +1,16 @@
 #include "tabgen/material.hpp"
 
 #include "tabgen/files.hpp"
+#include "tabgen/alloy.hpp"
+#include "tabgen/holes.hpp"
 #include "tabgen/physics.hpp"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -100,6 +104,13 @@ bool parse_valley(Ctx& cx, const std::vector<std::string>& t, Valley& v) {
         if (key == "form") {
             if (!to_int(val, v.form) || v.form < 0 || v.form > 3)
                 return cx.fail(field, "must be 0, 1, 2 or 3");
+        } else if (key == "band") {
+            if (val == "heavy") v.band = 1;
+            else if (val == "light") v.band = 2;
+            else if (val == "split") v.band = 3;
+            else return cx.fail(field, "must be heavy, light or split");
+        } else if (key == "dos") {
+            if (!to_real(val, v.dos) || !(v.dos > 0)) return cx.fail(field, "must be a number above 0");
         } else if (key == "count") {
             if (!to_int(val, v.count) || v.count < 1 || v.count > 8)
                 return cx.fail(field, "must be an integer from 1 to 8");
@@ -238,6 +249,7 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
     m = Material{};
     Ctx cx{0, error};
     std::set<std::string> seen;
+    std::map<std::string, int> lines;  // line of each statement given once
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t end = text.find('\n', pos);
@@ -253,6 +265,7 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             if (static_cast<int>(m.valleys.size()) == kMaxValleys)
                 return cx.fail("valley", "more than 4 valleys");
             Valley v;
+            v.line = cx.line;
             if (!parse_valley(cx, t, v)) return false;
             for (const auto& o : m.valleys)
                 if (o.name == v.name) return cx.fail("valley", "name " + v.name + " used twice");
@@ -266,6 +279,7 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             continue;
         }
         if (!seen.insert(key).second) return cx.fail(key, "given twice");
+        lines[key] = cx.line;
         if (key == "material") {
             if (t.size() != 2 || !name_ok(t[1], 12)) return cx.fail(key, "one name of 1 to 12 characters A-Z, 0-9, _");
             m.name = t[1];
@@ -334,11 +348,22 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             if (!to_real(t[2], m.ii_rate) || !(m.ii_rate >= 0))
                 return cx.fail("ionisation prefactor", "must be a number, not negative");
             m.ionisation = m.ii_rate > 0;
+        } else if (key == "alloy") {
+            if (!parse_alloy_line(t, m, error)) return cx.fail(key, error);
+        } else if (key == "alloy_potential") {
+            if (!one_real(cx, t, m.alloy_potential, 0, false)) return false;
         } else {
             return cx.fail(key, "unknown field");
         }
     }
+    if (!m.alloy_a.empty() && !apply_alloy(m, seen, lines, error)) return false;
     if (!check_whole(cx, m, seen)) return false;
+    if (seen.count("alloy_potential") && m.alloy_a.empty()) {
+        error = "line " + std::to_string(lines["alloy_potential"]) +
+                ": alloy_potential: only for an alloy (an \"alloy\" statement)";
+        return false;
+    }
+    if (!check_carrier_fields(m, error)) return false;
     derive(m);
     for (const auto& v : m.valleys)
         if (v.energy < m.valleys[0].energy) {

@@ -24,6 +24,11 @@ struct Valley {
     // Varshni law of the valley's edge, E(T) = E(0) - a T^2 / (T + b) (a = 0: none); with it,
     // `energy` is the separation from the first valley at 0 K.
     double varshni_a = 0, varshni_b = 0;
+    // Holes (tabgen/holes.cpp): the valence band this valley stands for and the
+    // density-of-states mass of the rates (0: the band mass), see docs/materials.md.
+    int band = 0;          // 0 none (electrons), 1 heavy, 2 light, 3 split-off
+    double dos = 0;
+    int line = 0;          // line of the description
 };
 
 // One intervalley phonon between valley kinds, as written: "A B order hw coupling".
@@ -68,6 +73,12 @@ struct Material {
     double ii_rate = 0;      // Keldysh prefactor (1/s)
     std::vector<Valley> valleys;
     std::vector<IntervalleySpec> intervalley;
+    // Alloy A(x) B(1-x) of two known binaries (tabgen/alloy.cpp); empty for a plain material.
+    std::string alloy_a, alloy_b;
+    double alloy_x = 0;
+    double alloy_potential = 0;  // alloy-disorder potential (eV), 0: no alloy scattering
+    double lattice = 0;          // lattice constant (m), for the alloy-disorder rate
+    std::vector<std::string> warnings;  // printed by tabgen, the tables are still written
     // Derived when the description is read: squared inverse screening length (1/m2) of the
     // free carriers (doping) with Fermi-Dirac statistics, and the reduced Fermi level.
     double beta2 = 0;
