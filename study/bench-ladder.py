@@ -49,25 +49,31 @@ def main():
                     table.setdefault((float(row["field_kV_cm"]), m), []).append(row)
     cpu = {m: 0.0 for m in modes}
     real = {m: 0.0 for m in modes}
-    worst = 0.0
-    print("| field (kV/cm) | top (eV) | velocity, ladder (cm/s) | velocity, fixed (cm/s) | difference / sigma | CPU ladder (s) | CPU fixed (s) |")
-    print("|---|---|---|---|---|---|---|")
+    worst = {"velocity": 0.0, "energy": 0.0}
+    print("| field (kV/cm) | top (eV) | velocity, ladder (cm/s) | velocity, fixed (cm/s) | difference / sigma | energy difference / sigma | CPU ladder (s) | CPU fixed (s) |")
+    print("|---|---|---|---|---|---|---|---|")
     for f in FIELDS:
         lad, fix = table[(f, "ladder")][0], table[(f, "fixed")][0]
         c = {m: sum(float(x["cpu_s"]) for x in table[(f, m)]) / a.repeats for m in modes}
         for m in modes:
             cpu[m] += c[m]
             real[m] += float(table[(f, m)][0]["real_events"])
-        s = math.hypot(float(lad["velocity_stderr_cm_s"]), float(fix["velocity_stderr_cm_s"]))
-        z = abs(float(lad["velocity_cm_s"]) - float(fix["velocity_cm_s"])) / s
-        worst = max(worst, z)
+        z = zscore(lad, fix, "velocity_cm_s", "velocity_stderr_cm_s")
+        ze = zscore(lad, fix, "energy_eV", "energy_stderr_eV")
+        worst = {"velocity": max(worst["velocity"], z), "energy": max(worst["energy"], ze)}
         print(f"| {f:g} | {lad['table_top_eV']} | {float(lad['velocity_cm_s']):.4g} +- {float(lad['velocity_stderr_cm_s']):.2g} "
-              f"| {float(fix['velocity_cm_s']):.4g} +- {float(fix['velocity_stderr_cm_s']):.2g} | {z:.2f} | {c['ladder']:.2f} | {c['fixed']:.2f} |")
+              f"| {float(fix['velocity_cm_s']):.4g} +- {float(fix['velocity_stderr_cm_s']):.2g} | {z:.2f} | {ze:.2f} | {c['ladder']:.2f} | {c['fixed']:.2f} |")
     print()
     print(f"CPU time of the study (mean of {a.repeats} repetition(s)): ladder {cpu['ladder']:.1f} s, "
           f"fixed table {cpu['fixed']:.1f} s: {cpu['fixed'] / cpu['ladder']:.2f} times less with the ladder")
     print(f"real events per CPU second: ladder {real['ladder'] / cpu['ladder']:.3g}, fixed table {real['fixed'] / cpu['fixed']:.3g}")
-    print(f"largest difference: {worst:.2f} standard errors (of the difference)")
+    print(f"largest difference: velocity {worst['velocity']:.2f}, mean energy {worst['energy']:.2f} standard errors of the difference")
+
+
+def zscore(a, b, col, err):
+    """|a - b| in standard errors of the difference."""
+    s = math.hypot(float(a[err]), float(b[err]))
+    return abs(float(a[col]) - float(b[col])) / s
 
 
 if __name__ == "__main__":
