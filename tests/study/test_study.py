@@ -212,6 +212,14 @@ def test_local_study_and_bad_points(build, tmp_path):
     check_two_materials(got[:4])
     assert got[4]["status"] == "failed" and "density" in got[4]["message"]
 
+    # A zot that gives no report: the point fails with zot's last message.
+    fake = write(tmp_path / "zot-broken", "#!/bin/sh\necho ' FICHIER IMPOSSIBLE A OUVRIR'\nexit 3\n")
+    os.chmod(fake, 0o755)
+    one = write(tmp_path / "one.toml", "[[series]]\nmaterial = 'inp'\nfield_kV_cm = 1\n")
+    r = tool(build, "run", one, "--out", str(tmp_path / "broken"), "--zot", fake,
+             "--tabgen", os.path.join(build, "tabgen"))
+    assert r.returncode == 1 and "zot gave no final averages: FICHIER IMPOSSIBLE A OUVRIR" in r.stderr
+
     # No sbatch: a clear message, nothing of the results lost.
     before = (out / "results.csv").read_text()
     r = tool(build, "run", s, "--out", str(out), "--backend", "slurm", env=dict(os.environ, PATH="/nonexistent"))
