@@ -15,8 +15,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 def zs():
     """The study tool as a module."""
     loader = importlib.machinery.SourceFileLoader("zot_study", TOOL)
-    spec = importlib.util.spec_from_loader("zot_study", loader)
-    mod = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_loader("zot_study", loader)
+    mod = importlib.util.module_from_spec(found)
     loader.exec_module(mod)
     return mod
 
