@@ -247,7 +247,9 @@ void write_spectra_file() {
     struct stat st;
     const bool exists = !target.empty() && stat(target.c_str(), &st) == 0;
     int status = 0;
-    if (exists && S_ISDIR(st.st_mode)) {
+    if (target.empty()) {
+        status = ENOENT;
+    } else if (exists && S_ISDIR(st.st_mode)) {
         status = EISDIR;
     } else if (exists) {
         const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
