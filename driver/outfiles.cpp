@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -279,7 +280,9 @@ void write_spectra_file() {
     struct stat st;
     const bool exists = !target.empty() && stat(target.c_str(), &st) == 0;
     int status = 0;
-    if (exists && S_ISDIR(st.st_mode)) {
+    if (target.empty()) {
+        status = ENOENT;
+    } else if (exists && S_ISDIR(st.st_mode)) {
         status = EISDIR;
     } else if (exists) {
         const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -290,9 +293,15 @@ void write_spectra_file() {
     bool direct = false;
     int write_status = 0;
     if (status == 0) {
-        HoldSignals hold;
+        // Signals wait only while a temporary file exists: a direct write to a pipe that is
+        // not read must still be stoppable.
+        std::optional<HoldSignals> hold;
         if (!exists || S_ISREG(st.st_mode)) {
-            if (open_temporary(lu, target, temp) != 0) temp.clear();
+            hold.emplace();
+            if (open_temporary(lu, target, temp) != 0) {
+                temp.clear();
+                hold.reset();
+            }
         }
         if (temp.empty()) {
             direct = true;

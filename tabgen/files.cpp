@@ -147,6 +147,8 @@ Lock::~Lock() {
 
 bool Lock::acquire_impl(const std::string& path, std::string& error, void* ctx, void (*waiting)(void*)) {
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // A lock file another user created may be read-only to us: a lock needs no write access.
+    if (fd_ < 0 && errno == EACCES) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         error = "cannot open the lock file " + path + ": " + std::strerror(errno);
         return false;
