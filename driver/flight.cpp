@@ -384,6 +384,8 @@ void flight_setup() {
     }
 }
 
+void forget_last_rates() { last_rate.fill(0.0f); }
+
 void move_particle() {
     const int32_t ip = electr.IP;
     const int32_t dbg = klip::debug.level;

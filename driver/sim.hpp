@@ -112,6 +112,8 @@ bool time_step();
 void final_averages();
 // Per-particle accumulation at the end of a particle's step.
 void accumulate_particle();
+// Forget the total rate of each valley's last flight (a cache of the flight procedure).
+void forget_last_rates();
 
 // ---------------------------------------------------------------- report
 void report_equilibration_trace();

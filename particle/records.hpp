@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/reset.hpp"
+
 namespace particle {
 
 // electr: the current particle. Suffix I = start of a free flight (and state after an
@@ -68,5 +70,14 @@ inline Etir etir;
 inline int32_t INTERION = 0;
 // nbinter: self-scattering events, cleared by the time-step loop
 inline int32_t NBINTER = 0;
+
+// Every record above back to its start-of-process value (the seeds included).
+inline void reset_records() {
+    core::restore_initial(electr);
+    core::restore_initial(dtafix);
+    core::restore_initial(etir);
+    INTERION = 0;
+    NBINTER = 0;
+}
 
 }  // namespace particle
