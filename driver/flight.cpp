@@ -154,14 +154,21 @@ inline int32_t energy_index(float en, int32_t iv) {
     scatter::energy_index_fault(electr.IP, iv, en, shown, t.NEN[iv]);
 }
 
-// Field components that act on the wave vector (above 100 V/m) and on the position.
+// Field components at or below these act neither on the wave vector nor on the position.
+constexpr float kFieldOnWaveVector = 100.0f;  // V/m
+constexpr float kFieldOnPosition = 1e-5f;     // V/m * 1e-7 (exn, eyn, ezn)
+// The lowest energy a flight ends with (eV).
+constexpr float kEnergyFloor = 1e-8f;
+
+// Field components that act on the wave vector and on the position.
 struct FieldFlags {
     bool fx, fy, fz, px, py, pz;
 };
 
 inline FieldFlags field_flags() {
     const Run& r = run;
-    return {r.ex > 100.0f, r.ey > 100.0f, r.ez > 100.0f, r.exn > 1e-5f, r.eyn > 1e-5f, r.ezn > 1e-5f};
+    const float w = kFieldOnWaveVector, x = kFieldOnPosition;
+    return {r.ex > w, r.ey > w, r.ez > w, r.exn > x, r.eyn > x, r.ezn > x};
 }
 
 // Constants of the particle's valley, refreshed when an event changes the valley.
@@ -287,7 +294,7 @@ inline void free_flight(const FieldFlags& fl, const ValleyConsts& v, bool last, 
 inline bool end_flight(const ValleyConsts& v, LoadedState& loaded, bool last, bool traced) {
     Electr& e = electr;
     Flight& f = flight;
-    if (e.ENF < 1e-8f) e.ENF = 1e-8f;
+    if (e.ENF < kEnergyFloor) e.ENF = kEnergyFloor;
     const bool cancelled = e.ENF >= v.overflow;
     if (cancelled) {
         // The flight is cancelled; it still ends in the event drawn, from the old state.
@@ -385,6 +392,8 @@ void flight_setup() {
         fio::List(klip::comlu[1]) << "QEXSM,QEYSM,QEZSM = " << f.qexsm << f.qeysm << f.qezsm;
     }
 }
+
+void forget_last_rates() { last_rate.fill(0.0f); }
 
 void move_particle() {
     const int32_t ip = electr.IP;

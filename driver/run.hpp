@@ -83,6 +83,10 @@ inline Ensemble ensemble;
 
 // Start-up, the command loop and a CA run.
 void startup();
+// Every process-wide record of the program (toolkit, tables, particle, scattering engine,
+// driver) back to its start-of-process value, as before startup(). Open files are left as
+// they are. For tests and the fuzz harness, which run many sessions in one process.
+void reset_process();
 [[noreturn]] void command_loop();
 // The CA command: input stage and table preparation; then the simulation. Returns to the
 // command loop when the run has completed or its input stage failed.

@@ -120,6 +120,8 @@ void final_averages();
 float self_percent(int64_t nself, int64_t nevents);
 // Per-particle accumulation at the end of a particle's step.
 void accumulate_particle();
+// Forget the total rate of each valley's last flight (a cache of the flight procedure).
+void forget_last_rates();
 
 // ---------------------------------------------------------------- report
 void report_equilibration_trace();

@@ -1,5 +1,7 @@
 // Start-up of zot: units, banner, seeds, file names, constants, message files, toolkit.
+#include "core/reset.hpp"
 #include "driver/records.hpp"
+#include "driver/sim.hpp"
 #include "driver/run.hpp"
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"
@@ -15,14 +17,6 @@ namespace driver {
 namespace {
 
 constexpr const char* kIdent = "ZOT 3.3 Thu Jan  1 01:00:00";
-
-void set_units() {
-    klip::comlu[1] = 6;   // output
-    klip::comlu[2] = 5;   // current command input
-    klip::comlu[3] = 5;   // terminal input
-    klip::comlu[4] = 12;  // highest command-file unit
-    klip::comlu[31] = 6;  // debug output
-}
 
 void set_files_and_units() {
     const int32_t top = klip::comlu[4];
@@ -40,7 +34,7 @@ void set_files_and_units() {
 
 void startup() {
     fio::guard_standard_streams();
-    set_units();
+    klip::standard_units();
     klip::idpro(klip::comlu[1], kIdent);
 
     setup.fnbib.blank();
@@ -59,6 +53,23 @@ void startup() {
 
     klip::ierrfd(klip::pad(ZOT_SYNERR_DIR "synerr", 50), klip::pad("zotmer", 50));
     klip::inisyn();
+}
+
+void reset_process() {
+    klip::reset_records();
+    tables::reset_records();
+    particle::reset_records();
+    scatter::reset_state();
+    core::restore_initial(setup);
+    core::restore_initial(run);
+    core::restore_initial(spectra);
+    core::restore_initial(ensemble);
+    core::restore_initial(ensw);
+    core::restore_initial(flight);
+    core::restore_initial(steps);
+    core::restore_initial(outfiles);
+    inter_routine = &scatter::inter;
+    forget_last_rates();
 }
 
 }  // namespace driver

@@ -59,11 +59,7 @@ void read_fields(int how) {
 }
 
 void session() {
-    klip::comlu[1] = 6;
-    klip::comlu[2] = 5;
-    klip::comlu[3] = 5;
-    klip::comlu[4] = 12;
-    klip::comlu[31] = 6;
+    klip::standard_units();
     klip::ierrfd(klip::pad("synerr", 50), klip::pad("zotmer", 50));
     klip::inisyn();
     for (int line = 0; line < kMaxLines; ++line) {

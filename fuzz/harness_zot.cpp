@@ -46,38 +46,13 @@ void close_all_units() {
     }
 }
 
-template <typename T>
-void clear(T& record) {
-    static const T fresh{};
-    record = fresh;
-}
-
 }  // namespace
 
 void reset(std::string stdin_text) {
     workdir();
     command_lines = 0;
     close_all_units();
-    clear(klip::cisyn);
-    clear(klip::ccsyn);
-    clear(klip::spcar);
-    clear(klip::indic);
-    klip::comlu.fill(0);
-    clear(klip::cpara);
-    klip::levcom.set("4.1");
-    clear(klip::fderrc);
-    clear(klip::debug);
-    clear(driver::setup);
-    clear(driver::run);
-    clear(driver::electr);
-    clear(driver::etir);
-    clear(tables::tablam);
-    clear(tables::compac);
-    clear(tables::bande);
-    clear(tables::parlam);
-    clear(tables::charac);
-    tables::cbande = ' ';
-    tables::ulog = tables::Ulog{};
+    driver::reset_process();
     fio::capture_end();
     fio::capture_begin();
     fio::hints_enabled = false;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/reset.hpp"
 #include "klip/fio.hpp"
 #include "klip/klip.hpp"
 
@@ -35,6 +36,26 @@ void inisyn() {
     indic.IBIN = 0;
     debug.level = 0;
     fio::write_fmt(comlu[1], "(' KLIP ',A)", {levcom.view()});
+}
+
+void standard_units() {
+    comlu[1] = 6;   // output
+    comlu[2] = 5;   // current command input
+    comlu[3] = 5;   // terminal input
+    comlu[4] = 12;  // highest command-file unit
+    comlu[31] = 6;  // debug output
+}
+
+void reset_records() {
+    core::restore_initial(cisyn);
+    core::restore_initial(ccsyn);
+    core::restore_initial(spcar);
+    core::restore_initial(indic);
+    comlu.fill(0);
+    core::restore_initial(cpara);
+    levcom.set("4.1");
+    core::restore_initial(fderrc);
+    core::restore_initial(debug);
 }
 
 int iclef(std::string_view TABLE, int NTAB, int LKEY, int IEXACT) {

@@ -57,6 +57,11 @@ int ic40(int32_t N, const int32_t* TABLE1, int COUNT);  // TABLE1 indexed 1..COU
 // ---------------------------------------------------------------- keywords, dialogue
 // Initialise the toolkit records (separators, alphabet, paging, debug level).
 void inisyn();
+// The units of a started program: output 6, command and terminal input 5, command files up
+// to 12, debug output 6.
+void standard_units();
+// Every toolkit record back to its start-of-process value (units 0, no message files).
+void reset_records();
 // Read the next field and return the index (1..NTAB) of the first matching keyword, or 0.
 // TABLE: NTAB entries of LKEY characters each, concatenated; IEXACT = 1 compares whole entries.
 int iclef(std::string_view TABLE, int NTAB, int LKEY, int IEXACT);

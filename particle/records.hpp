@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/reset.hpp"
+
 namespace particle {
 
 // electr: the current particle. Suffix I = start of a free flight (and state after an
@@ -69,5 +71,14 @@ inline int32_t INTERION = 0;
 // nbinter: self-scattering events, cleared by the time-step loop (64-bit: a phase of a
 // large ensemble makes billions of events)
 inline int64_t NBINTER = 0;
+
+// Every record above back to its start-of-process value (the seeds included).
+inline void reset_records() {
+    core::restore_initial(electr);
+    core::restore_initial(dtafix);
+    core::restore_initial(etir);
+    INTERION = 0;
+    NBINTER = 0;
+}
 
 }  // namespace particle

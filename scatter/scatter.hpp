@@ -26,6 +26,8 @@ void inter();
 // list itself (same choice, slower).
 void prepare_selection();
 void forget_selection();
+// Every working record of the engine back to its start-of-process value.
+void reset_state();
 
 // The energy index of an energy en whose exact index value q = en / DELTAE + 1 has been
 // checked to lie within the table: while the division is still running, the product by

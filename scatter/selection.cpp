@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/reset.hpp"
 #include "scatter/scatter.hpp"
 #include "scatter/work.hpp"
 #include "tables/model.hpp"
@@ -84,6 +85,13 @@ void prepare_selection() {
     index_guess.inv_deltae = 1.0f / t.DELTAE;
     index_guess.ready = std::isfinite(index_guess.inv_deltae);
     selection.ready = true;
+}
+
+void reset_state() {
+    core::restore_initial(selection);
+    core::restore_initial(detail::work);
+    core::restore_initial(index_guess);
+    core::restore_initial(inter_state);
 }
 
 void forget_selection() {

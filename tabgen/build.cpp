@@ -356,7 +356,8 @@ bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot, 
         for (int ie = from; ie <= std::min(n, hi + reach); ++ie) gam = std::max(gam, total[ie - 1]);
         gam = gam > 0 ? gam * (1.0 + 1e-6) : 1e10;
         g.gamma[i].push_back(gam);
-        // Order list: the mechanisms active in the domain, most frequent first, self-scattering last.
+        // Order list: the mechanisms active in the domain, most frequent first,
+        // self-scattering last.
         std::vector<std::pair<double, int>> act;
         for (int k = 0; k < nl - 1; ++k) {
             double sum = 0;

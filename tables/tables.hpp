@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/reset.hpp"
 #include "klip/text.hpp"
 #include "tables/model.hpp"
 
@@ -15,6 +16,17 @@ struct Ulog {
     int32_t table_unit = 26;
 };
 inline Ulog ulog;
+
+// Every record of the table model and the units back to their start-of-process values.
+inline void reset_records() {
+    core::restore_initial(tablam);
+    core::restore_initial(compac);
+    core::restore_initial(bande);
+    core::restore_initial(parlam);
+    cbande = ' ';
+    core::restore_initial(charac);
+    core::restore_initial(ulog);
+}
 
 // Load the table file `fichier` (15 characters, trailing blanks not part of the name) as
 // material `imat` (always 1). Returns 0 after a complete load, 1 when the file cannot be

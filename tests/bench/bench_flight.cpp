@@ -23,6 +23,7 @@
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
 #include "klip/fio.hpp"
+#include "klip/klip.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
 #include "tables/model.hpp"
@@ -58,11 +59,7 @@ void one_step() {
 }
 
 void prepare() {
-    klip::comlu[1] = 6;
-    klip::comlu[2] = 5;
-    klip::comlu[3] = 5;
-    klip::comlu[4] = 12;
-    klip::comlu[31] = 6;
+    klip::standard_units();
     klip::debug.level = 0;
     tables::ulog.table_unit = 26;
     fio::capture_begin();  // the run's report lines are not part of the measure

@@ -26,16 +26,11 @@ inline std::filesystem::path enter_test_dir(const std::string& prefix) {
     return dir;
 }
 
+// The records of a fresh process, with the units and message files of a started program.
 inline void reset_program() {
-    klip::comlu[1] = 6;
-    klip::comlu[2] = 5;
-    klip::comlu[3] = 5;
-    klip::comlu[4] = 12;
-    klip::comlu[31] = 6;
+    driver::reset_process();
+    klip::standard_units();
     klip::ierrfd(ZOT_SOURCE_DIR "/data/synerr", ZOT_SOURCE_DIR "/data/zotmer");
-    klip::debug.level = 0;
-    driver::run = driver::Run{};
-    driver::setup = driver::Setup{};
 }
 
 }  // namespace drivertest

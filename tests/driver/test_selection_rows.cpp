@@ -89,8 +89,6 @@ protected:
         ASSERT_EQ(status, 0) << out;
         driver::copy_rates();
         driver::kind_codes();
-        driver::electr = driver::Electr{};
-        driver::etir = driver::Etir{};
         tables::tablam.NBLAM = {};
         scatter::prepare_selection();
     }

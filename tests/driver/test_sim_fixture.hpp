@@ -21,6 +21,7 @@
 #include "klip/klip.hpp"
 #include "klip/records.hpp"
 #include "tables/model.hpp"
+#include "tables/tables.hpp"
 
 namespace simtest {
 
@@ -79,13 +80,6 @@ protected:
         old_ = fs::current_path();
         dir_ = drivertest::enter_test_dir("zot_sim_");
         drivertest::reset_program();
-        driver::steps = driver::Steps{};
-        driver::flight = driver::Flight{};
-        driver::spectra = driver::Spectra{};
-        driver::electr = driver::Electr{};
-        driver::etir = driver::Etir{};
-        driver::NBINTER = 0;
-        driver::INTERION = 0;
         driver::inter_routine = &stand_in_inter;
         seen.clear();
         next_kind = 16;
@@ -106,8 +100,7 @@ protected:
     static void table(int nva) {
         auto& t = tables::tablam;
         auto& b = tables::bande;
-        t = tables::Tablam{};
-        b = tables::Bande{};
+        tables::reset_records();
         t.NVA = nva;
         t.DELTAE = 0.01f;
         for (int iv = 1; iv <= nva; ++iv) {

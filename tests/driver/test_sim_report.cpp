@@ -209,6 +209,19 @@ TEST_F(Loop, NoPlannedStationaryStepStillMakesOne) {
     EXPECT_EQ(v[v.size() - 1], "");
 }
 
+// After reset_process a second session in the same process prints what the first printed:
+// nothing of the first (seeds, sums, counters, caches) leaks into the second.
+TEST_F(Loop, ResetProcessMakesASecondSessionRepeatTheFirst) {
+    const auto first = simulate();
+    drivertest::reset_program();
+    driver::inter_routine = &stand_in_inter;
+    table(1);
+    run_parameters();
+    const auto second = simulate();
+    EXPECT_GT(first.size(), 20u);
+    EXPECT_EQ(first, second);
+}
+
 TEST_F(Loop, LongFirstStepReachesEquilibriumAndOneParticleWritesNoBlocks) {
     auto& r = driver::run;
     r.npart = 1;

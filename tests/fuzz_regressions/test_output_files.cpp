@@ -29,15 +29,10 @@ namespace {
 class OutputFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        klip::comlu.fill(0);
-        klip::comlu[1] = 6;
-        klip::comlu[2] = 5;
-        klip::comlu[3] = 5;
-        klip::comlu[4] = 12;
-        klip::comlu[31] = 6;
+        driver::reset_process();
+        klip::standard_units();
         klip::ierrfd(klip::pad(ZOT_SOURCE_DIR "/data/synerr", 50), klip::pad("zotmer", 50));
         klip::inisyn();
-        klip::cisyn.NERR = 0;
         tables::tablam.NVA = 1;
         fio::capture_begin();
     }

@@ -32,20 +32,8 @@ public:
 
     void SetUp() override {
         using namespace klip;
-        cisyn = Cisyn{};
-        ccsyn = Ccsyn{};
-        spcar = Spcar{};
-        indic = Indic{};
-        comlu.fill(0);
-        comlu[1] = 6;
-        comlu[2] = 5;
-        comlu[3] = 5;
-        comlu[4] = 12;
-        comlu[31] = 6;
-        cpara = Cpara{};
-        levcom.set("4.1");
-        fderrc = Fderrc{};
-        debug.level = 0;
+        reset_records();
+        standard_units();
         ierrfd(shipped("synerr"), shipped("zotmer"));
         fio::stdin_from_string("");
         char tmpl[] = "/tmp/klip_test_XXXXXX";

@@ -16,7 +16,10 @@
 #include <string_view>
 
 #include "particle/records.hpp"
+#include "scatter/scatter.hpp"
+#include "tables/tables.hpp"
 #include "klip/fio.hpp"
+#include "klip/klip.hpp"
 #include "klip/records.hpp"
 #include "scatter/scatter.hpp"
 #include "scatter/work.hpp"
@@ -58,16 +61,11 @@ class Material : public ::testing::Test {
 protected:
     void SetUp() override {
         auto& t = tables::tablam;
-        t = tables::Tablam{};
-        tables::bande = tables::Bande{};
-        tables::parlam = tables::Parlam{};
-        particle::electr = particle::Electr{};
-        particle::etir = particle::Etir{};
-        particle::INTERION = 0;
-        particle::NBINTER = 0;
-        scatter::inter_state = scatter::InterState{};
-        klip::debug.level = 0;
-        klip::comlu[1] = fio::kStdout;
+        tables::reset_records();
+        particle::reset_records();
+        scatter::reset_state();
+        klip::reset_records();
+        klip::standard_units();
 
         t.NVA = 2;
         t.DELTAE = kStep;

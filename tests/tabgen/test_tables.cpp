@@ -182,13 +182,8 @@ protected:
         char tmpl[] = "/tmp/tabgen-load-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
-        klip::comlu.fill(0);
-        klip::comlu[1] = 6;
-        klip::comlu[2] = 5;
-        klip::comlu[3] = 5;
-        klip::comlu[4] = 12;
-        klip::comlu[31] = 6;
-        klip::debug.level = 0;
+        klip::reset_records();
+        klip::standard_units();
         klip::ierrfd("absent-synerr", "absent-zotmer");
         fio::capture_begin();
     }

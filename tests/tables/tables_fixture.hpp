@@ -19,14 +19,7 @@ namespace tables_test {
 
 inline std::string data_file(const std::string& name) { return std::string(ZOT_TEST_DATA) + "/tables/" + name; }
 
-inline void reset_model() {
-    tables::tablam = tables::Tablam{};
-    tables::compac = tables::Compac{};
-    tables::bande = tables::Bande{};
-    tables::parlam = tables::Parlam{};
-    tables::charac = tables::Charac{};
-    tables::cbande = ' ';
-}
+inline void reset_model() { tables::reset_records(); }
 
 // The fallback line of a reported error whose message file cannot be opened.
 inline std::string error_line(int code) { return fio::format("('ERREUR',I12)", {int32_t{code}}); }
@@ -39,16 +32,9 @@ protected:
         dir_ = tmpl;
         old_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
-        klip::comlu.fill(0);
-        klip::comlu[1] = 6;
-        klip::comlu[2] = 5;
-        klip::comlu[3] = 5;
-        klip::comlu[4] = 12;
-        klip::comlu[31] = 6;
-        klip::debug.level = 0;
+        klip::reset_records();
+        klip::standard_units();
         klip::ierrfd("absent-synerr", "absent-zotmer");
-        klip::ccsyn.BUF.blank();
-        klip::cisyn.NERR = 0;
         reset_model();
         fio::capture_begin();
     }
