@@ -177,7 +177,7 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
 double tabulated_rate(const Material& m, int iv, const Lambda& l, int ie, float enmax_final) {
     const double lo = (ie - 1) * m.deltae, hi = ie * m.deltae, mid = (ie - 0.5) * m.deltae;
     if ((has_final_energy(l.kind) || l.shift != 0) && lo + l.shift < 0) return 0.0;
-    if ((is_absorption(l.kind) || (l.hole && l.shift > 0)) && hi + l.shift > enmax_final - 10.0 * m.deltae) return 0.0;
+    if ((is_absorption(l.kind) || l.shift > 0) && hi + l.shift > enmax_final - 10.0 * m.deltae) return 0.0;
     if (l.kind == Kind::ION) {
         const double eth = m.ii_threshold - (m.valleys[iv].energy - m.valleys[0].energy);
         if (lo < eth) return 0.0;

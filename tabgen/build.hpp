@@ -53,8 +53,9 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e);
 
 // Rate tabulated at energy index ie (1-based) of valley iv: the rate at the centre of the
 // index's energy interval, or 0 when some energy of the interval could not make the
-// transition (final energy below 0, an absorption landing within 10 steps of the top of
-// the final valley's tables, ionisation below its threshold).
+// transition (final energy below 0, an absorption, or an emission that raises the kinetic
+// energy, that could land
+// within 10 steps of the top of the final valley's tables, ionisation below its threshold).
 double tabulated_rate(const Material& m, int iv, const Lambda& l, int ie, float enmax_final);
 
 // Energy domains of one valley: partition of 1..n into at most `maxdom` intervals whose

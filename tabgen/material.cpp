@@ -112,6 +112,12 @@ bool parse_valley(Ctx& cx, const std::vector<std::string>& t, Valley& v) {
         } else if (key == "count") {
             if (!to_int(val, v.count) || v.count < 1 || v.count > 8)
                 return cx.fail(field, "must be an integer from 1 to 8");
+        } else if (key == "varshni") {
+            if (i + 2 >= t.size() || !to_real(t[i + 1], v.varshni_a) || !to_real(t[i + 2], v.varshni_b) ||
+                !(v.varshni_a > 0) || !(v.varshni_b >= 0))
+                return cx.fail(field, "expected two numbers: a (eV/K, above 0) and b (K, not negative)");
+            i += 3;
+            continue;
         } else if (key == "alpha" || key == "energy" || key == "acoustic" || key == "nonpolar") {
             if (!to_real(val, d)) return cx.fail(field, "not a number: \"" + val + "\"");
             if (d < 0) return cx.fail(field, "must not be negative");
@@ -164,6 +170,15 @@ bool check_whole(Ctx& cx, Material& m, const std::set<std::string>& seen) {
                             "gap", "density", "sound"})
         if (!seen.count(req)) { e = std::string(req) + ": missing"; return false; }
     if (m.valleys.empty()) { e = "valley: at least one valley is needed"; return false; }
+    if (m.valleys[0].varshni_a > 0) {
+        e = "valley " + m.valleys[0].name + " varshni: the first valley follows gap_varshni";
+        return false;
+    }
+    for (const auto& v : m.valleys)
+        if (v.varshni_a > 0 && !(m.gap_a > 0)) {
+            e = "valley " + v.name + " varshni: needs gap_varshni for the first valley";
+            return false;
+        }
     const double e1 = m.valleys[0].energy;
     for (const auto& v : m.valleys)
         if (v.energy < e1) {
@@ -207,6 +222,14 @@ bool check_whole(Ctx& cx, Material& m, const std::set<std::string>& seen) {
 // Values that follow from the description: the screening of the impurities by the free
 // carriers, which sit in the lowest valleys (those at the energy of the first).
 void derive(Material& m) {
+    const double t = m.temperature;
+    auto shift = [t](double a, double b) { return a * t * t / (t + b); };
+    if (m.gap_a > 0) m.gap = m.gap0 - shift(m.gap_a, m.gap_b);
+    // A valley with its own law moves against the first valley, whose edge follows the gap.
+    for (size_t i = 1; i < m.valleys.size(); ++i) {
+        Valley& v = m.valleys[i];
+        if (v.varshni_a > 0) v.energy += shift(m.gap_a, m.gap_b) - shift(v.varshni_a, v.varshni_b);
+    }
     double md32 = 0;
     for (const auto& v : m.valleys)
         if (v.energy == m.valleys[0].energy) md32 += v.count * std::pow(v.md, 1.5);
@@ -288,7 +311,14 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
         } else if (key == "reach") {
             if (!one_real(cx, t, m.reach, 0, false)) return false;
         } else if (key == "gap") {
+            if (seen.count("gap_varshni")) return cx.fail(key, "give either gap or gap_varshni");
             if (!one_real(cx, t, m.gap, 0, true)) return false;
+        } else if (key == "gap_varshni") {
+            if (seen.count("gap")) return cx.fail(key, "give either gap or gap_varshni");
+            if (t.size() != 4 || !to_real(t[1], m.gap0) || !to_real(t[2], m.gap_a) || !to_real(t[3], m.gap_b) ||
+                !(m.gap0 > 0) || !(m.gap_a > 0) || !(m.gap_b >= 0))
+                return cx.fail(key, "expected: gap at 0 K (eV, above 0), a (eV/K, above 0), b (K)");
+            seen.insert("gap");
         } else if (key == "density") {
             if (!one_real(cx, t, m.density, 0, true)) return false;
         } else if (key == "sound") {
@@ -333,6 +363,11 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
     }
     if (!check_carrier_fields(m, error)) return false;
     derive(m);
+    for (const auto& v : m.valleys)
+        if (v.energy < m.valleys[0].energy) {
+            error = "valley " + v.name + " varshni: below the first valley at " + std::to_string(m.temperature) + " K";
+            return false;
+        }
     return true;
 }
 

@@ -21,6 +21,9 @@ struct Valley {
     int count = 1;         // number of equivalent valleys this valley stands for
     double acoustic = 0;   // acoustic deformation potential (eV), 0: none
     double nonpolar = 0;   // non-polar optical coupling DtK (eV/cm), 0: none
+    // Varshni law of the valley's edge, E(T) = E(0) - a T^2 / (T + b) (a = 0: none); with it,
+    // `energy` is the separation from the first valley at 0 K.
+    double varshni_a = 0, varshni_b = 0;
     // Holes (tabgen/holes.cpp): the valence band this valley stands for and the
     // density-of-states mass of the rates (0: the band mass), see docs/materials.md.
     int band = 0;          // 0 none (electrons), 1 heavy, 2 light, 3 split-off
@@ -52,7 +55,10 @@ struct Material {
     // start energy is selected with the total of its end energy) or one per domain.
     bool total_per_domain = false;
     double reach = 0;        // per-domain totals: energy (eV) above a domain its total still bounds
-    double gap = 0;          // band gap (eV)
+    double gap = 0;          // band gap (eV) at the temperature
+    // Varshni law of the gap (gap_varshni EG0 A B): gap = EG0 - A T^2 / (T + B); the
+    // first valley's edge follows it. gap_a = 0: the gap is given as is.
+    double gap0 = 0, gap_a = 0, gap_b = 0;
     double density = 0;      // kg/m3
     double sound = 0;        // longitudinal sound velocity (m/s)
     double eps_static = 0, eps_optic = 0;

@@ -8,8 +8,9 @@ if(tabgen_test_srcs)
   target_link_libraries(test_tabgen PRIVATE tabgenlib tables klip GTest::gtest GTest::gtest_main)
   target_compile_definitions(test_tabgen PRIVATE
     ZOT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    TABGEN_EXE="$<TARGET_FILE:tabgen>")
-  add_dependencies(test_tabgen tabgen)
+    TABGEN_EXE="$<TARGET_FILE:tabgen>"
+    ZOT_EXE="$<TARGET_FILE:zot>")
+  add_dependencies(test_tabgen tabgen zot)
   gtest_discover_tests(test_tabgen WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_TIMEOUT 60)
 endif()
 

@@ -117,7 +117,6 @@ def zot(args, label, name, t, n, runs):
                 key, _, val = line.replace(":", "=", 1).partition("=")
                 r.setdefault(key.strip(), val.split())
         res.append(r)
-    cancelled = sum(int(x) for x in re.findall(r"Mouvements annules\D*(\d+)", out))
     return res, out
 
 def drift(r, axis):
@@ -134,7 +133,7 @@ def pool(jobs):
 def cmd_mobility(args):
     mat = args.material
     axis, nv = setup_of(mat)
-    dopings = [1e14, 1e15, 1e16, 1e17, 3e17, 1e18, 3e18, 1e19]
+    dopings = [float(x) for x in args.dopings.split(",")]
     t = args.temperature
     ref = (lambda n: masetti_si(n)) if mat == "si" else (lambda n: sotoodeh_gaas(n, t))
     refname = "Masetti 1983" if mat == "si" else "Sotoodeh 2000"
@@ -198,9 +197,9 @@ def cmd_ionisation(args):
             print("| %g | failed | | | | |" % f); continue
         a1 = float(r[0]["Coeff d'ionisation par impact1 moyen [1/cm]"][0])
         m = ref(f * 1e3)
-        canc = re.findall(r"annul\w*\s*=\s*(\d+)", out)
+        canc = sum(int(x) for x in re.findall(r"depassement d'energie =\s*(\d+)", out))
         e = float(r[0]["Energie cinetique moyenne"][0])
-        print("| %g | %.3e | %.3e | %.2f | %s | %.3f |" % (f, a1, m, a1 / m, ",".join(canc) or "0", e))
+        print("| %g | %.3e | %.3e | %.2f | %s | %.3f |" % (f, a1, m, a1 / m, canc, e))
 
 def read_tag(mat):
     return re.search(r"^table\s+(\S+)", read_mat(mat), re.M).group(1)
@@ -229,6 +228,7 @@ def main():
     p.add_argument("--temperature", type=float, default=300.0)
     p.add_argument("--fields", default="2,3,5,7,10,20,30,50")
     p.add_argument("--field", type=float, default=0.5)
+    p.add_argument("--dopings", default="1e14,1e15,1e16,1e17,3e17,1e18,3e18,1e19")
     p.add_argument("--repeat", type=int, default=8)
     p.add_argument("--particles", type=int, default=10000)
     p.add_argument("--steps", type=int, default=40)

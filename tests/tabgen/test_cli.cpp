@@ -91,3 +91,46 @@ TEST_F(Cli, MissingFilesAndUsage) {
     EXPECT_EQ(WEXITSTATUS(st), 1);
     EXPECT_NE(slurp(dir_ / "stderr").find("cannot write"), std::string::npos);
 }
+
+// Descriptions at other temperatures and dopings give tables that zot finds in the
+// catalogue (by material, temperature and doping), loads and runs to the final averages.
+TEST_F(Cli, TablesAtOtherTemperaturesAndDopingsRunInZot) {
+    struct Case { const char *mat, *name, *table, *temp, *doping; };
+    const Case cases[] = {{"si.mat", "SI", "SI77_E", "77", "1e14"},
+                          {"gaas.mat", "GAAS", "GA4H_E", "400", "1e17"},
+                          {"gaas.mat", "GAAS", "GA19_E", "300", "1e19"},
+                          {"si_hf.mat", "SIHF", "SIHF_E", "300", "1e14"}};
+    std::string args, stdin_text;
+    fs::create_directory(dir_ / "out" / "run");
+    for (const auto& c : cases) {
+        std::string text = slurp(std::string(ZOT_SOURCE_DIR) + "/examples/materials/" + c.mat);
+        auto set = [&](const std::string& key, const std::string& value) {
+            const size_t at = text.find("\n" + key + " ");
+            ASSERT_NE(at, std::string::npos) << key;
+            text.replace(at + 1, text.find('\n', at + 1) - at - 1, key + " " + value);
+        };
+        set("table", c.table);
+        set("temperature", c.temp);
+        set("doping", c.doping);
+        args += write_mat(std::string(c.table) + ".mat", text) + " ";
+        std::ofstream(dir_ / "out" / "run" / (std::string(c.table) + ".m"))
+            << "0\n1\n" << c.temp << ".\n" << c.name << "\n" << c.doping << "\n";
+        stdin_text += std::string("CA\n") + c.table + ".m\nshort\n";
+    }
+    ASSERT_EQ(run(args), 0) << slurp(dir_ / "stderr");
+    // A short run along x (field 20 kV/cm, 200 particles, two steps).
+    std::ofstream(dir_ / "out" / "run" / "short")
+        << "200\n1\n1\nfield\n20.\n0.\n0.\n0.5\n0.5\n2\n2\n1.0\n-\n0 0\n0\n0 0\n0\n-\nNON\nNON\n";
+    for (const char* f : {"synerr", "zotmer", "zothlp"})
+        fs::copy_file(std::string(ZOT_SOURCE_DIR) + "/data/" + f, dir_ / "out" / "run" / f);
+    std::ofstream(dir_ / "stdin") << stdin_text << "EXIT\n";
+    const std::string cmd = "cd " + (dir_ / "out" / "run").string() + " && " + ZOT_EXE + " < " + (dir_ / "stdin").string() +
+                            " > " + (dir_ / "zot.out").string() + " 2>&1";
+    const int st = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+    const std::string out = slurp(dir_ / "zot.out");
+    size_t finished = 0;
+    for (size_t at = out.find(" 3) Moyennes finales"); at != std::string::npos; at = out.find(" 3) Moyennes finales", at + 1))
+        ++finished;
+    EXPECT_EQ(finished, 4u) << out.substr(0, 3000);
+}

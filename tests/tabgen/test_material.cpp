@@ -2,6 +2,9 @@
 // with a message naming the field.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include <cmath>
 #include <string>
 
@@ -55,6 +58,26 @@ TEST(Material, ShippedDescriptionsRead) {
         EXPECT_EQ(m.table.size(), 6u);
         EXPECT_EQ(m.temperature, 300.0);
     }
+}
+
+// The temperature laws against measured values: GaAs gap 1.424 eV at 300 K and 1.519 eV at
+// 0 K (Blakemore, J. Appl. Phys. 53, R123 (1982)), Si 1.124 eV at 300 K (Green, J. Appl. Phys.
+// 67, 2944 (1990)); GaAs Gamma-L separation 0.29 eV at 300 K, narrowing as T rises.
+TEST(Material, TemperatureLawsOfTheShippedDescriptions) {
+    auto at = [](const char* f, const char* temp) {
+        std::ifstream in(std::string(ZOT_SOURCE_DIR) + "/examples/materials/" + f);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        tabgen::Material m;
+        std::string err;
+        EXPECT_TRUE(tabgen::parse_material(replace(ss.str(), "temperature     300", std::string("temperature     ") + temp), m, err)) << err;
+        return m;
+    };
+    EXPECT_NEAR(at("gaas.mat", "300").gap, 1.424, 0.003);
+    EXPECT_NEAR(at("gaas.mat", "1").gap, 1.519, 0.001);
+    EXPECT_NEAR(at("si.mat", "300").gap, 1.124, 0.003);
+    EXPECT_NEAR(at("gaas.mat", "300").valleys[1].energy, 0.29, 1e-6);
+    EXPECT_GT(at("gaas.mat", "77").valleys[1].energy, at("gaas.mat", "400").valleys[1].energy);
 }
 
 TEST(Material, ValuesAndDerivedMasses) {
@@ -114,6 +137,9 @@ TEST(Material, BadInputNamesTheField) {
          "the first valley must be the lowest"},
         {kBase + "ionisation 1.7\n", "ionisation"},
         {kBase + "impurity_correction -1 1e17 1\n", "impurity_correction gain"},
+        {replace(kBase, "count 4 acoustic", "count 4 varshni 6e-4 204 acoustic"), "valley L varshni: needs gap_varshni"},
+        {replace(replace(kBase, "gap       1.4", "gap_varshni 1.5 5e-4 200"), "count 4 acoustic", "count 4 varshni 1 0 acoustic"),
+         "valley L varshni: below the first valley"},
         {kBase + "impurity_correction 2 1e17\n", "impurity_correction: expected"},
     };
     for (const auto& c : cases) {
