@@ -13,7 +13,8 @@ simulated against measured values.
 
 Options: --particles (default 10000), --steps (stationary steps of 0.5 ps, default 40),
 --dir (scratch repository, default /tmp/zot-validate), --build (default build),
---description (a description file instead of examples/materials/<material>.mat).
+--description (a description file instead of examples/materials/<material>.mat),
+--png FILE (a plot of the table; run with Debian's /usr/bin/python3, which has matplotlib).
 """
 import argparse, math, os, re, shutil, subprocess, sys
 from concurrent.futures import ThreadPoolExecutor
@@ -31,18 +32,54 @@ def sotoodeh_gaas(n, t=300.0):
     return mu_min + (mu_max * (300 / t) ** th1 - mu_min) / (1 + (n / (nref * (t / 300) ** th2)) ** lam)
 
 def canali_si(e_vcm, t):
-    """Canali et al., IEEE TED 22, 1045 (1975) fit, electrons in Si, v in cm/s, E in V/cm."""
+    """Canali et al., IEEE Trans. Electron Devices 22, 1045 (1975), electrons in Si, cm/s, E in V/cm."""
     vm, ec, beta = 1.53e9 * t ** -0.87, 1.01 * t ** 1.55, 2.57e-2 * t ** 0.66
     x = e_vcm / ec
     return vm * x / (1 + x ** beta) ** (1 / beta)
+
+def law_gaas(e_vcm):
+    """Empirical velocity-field law of GaAs at 300 K summarising Ruch and Kino (1968) and Thim
+    (1968): mu0 = 8500 cm2/Vs, vs = 1e7 cm/s, E0 = 4 kV/cm."""
+    x = (e_vcm / 4000.0) ** 4
+    return (8500.0 * e_vcm + 1e7 * x) / (1 + x)
 
 def ion_si(e_vcm):
     """van Overstraeten and de Man, Solid-State Electron. 13, 583 (1970), electrons, 1/cm."""
     return 7.03e5 * math.exp(-1.231e6 / e_vcm)
 
 def ion_gaas(e_vcm):
-    """Bulman, Robbins, Stillman, IEEE TED 30, 1983 / Stillman: alpha = A exp(-(B/E)^m)."""
+    """Bulman, Robbins, Lee, Stillman, IEEE Electron Device Lett. 4, 181 (1983), electrons, 1/cm."""
     return 1.899e5 * math.exp(-(5.75e5 / e_vcm) ** 1.82)
+
+# --- plots -------------------------------------------------------------------------------
+def plot(path, title, xlabel, ylabel, x, sim, ref, reflabel, logx=False, logy=False, xref=None, yref=None):
+    """Simulated points against the reference curve, to a PNG (needs python3-matplotlib)."""
+    if not path:
+        return
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    fig, ax = plt.subplots(figsize=(6, 4.2))
+    if xref is not None:
+        ax.plot(xref, yref, "-", color="0.4", label=reflabel)
+    else:
+        ax.plot(x, ref, "-", color="0.4", label=reflabel)
+    ax.plot(x, sim, "o", label="zot")
+    if logx: ax.set_xscale("log")
+    if logy: ax.set_yscale("log")
+    ax.set_xlabel(xlabel)
+    ax.set_ylabel(ylabel)
+    ax.set_title(title)
+    ax.grid(True, which="both", alpha=0.3)
+    ax.legend()
+    fig.tight_layout()
+    fig.savefig(path, dpi=90)
+    print("plot: %s" % path, file=sys.stderr)
+
+def dense(lo, hi, n=60, log=True):
+    if log:
+        return [lo * (hi / lo) ** (i / (n - 1)) for i in range(n)]
+    return [lo + (hi - lo) * i / (n - 1) for i in range(n)]
 
 # --- runs ----------------------------------------------------------------------------------
 DESCRIPTION = None   # --description: another description file than examples/materials/<material>.mat
@@ -156,6 +193,9 @@ def cmd_mobility(args):
     for n, mu in zip(dopings, mus):
         r = ref(n)
         print("| %.0e | %.2f | %.0f | %.0f | %+.0f %% |" % (n, field_of(n), mu, r, 100 * (mu / r - 1)))
+    xs = dense(min(dopings), max(dopings))
+    plot(args.png, "%s electrons, %g K" % (mat, t), "doping (cm-3)", "mobility (cm2/Vs)", dopings, mus, None,
+         refname, logx=True, logy=True, xref=xs, yref=[ref(n) for n in xs])
 
 def cmd_velocity(args):
     mat = args.material
@@ -170,15 +210,25 @@ def cmd_velocity(args):
     res = pool([job(f) for f in fields])
     print("| field (kV/cm) | drift velocity (cm/s) | mean energy (eV) | reference (cm/s) | difference |")
     print("|---|---|---|---|---|")
+    pts = []
     for f, r in zip(fields, res):
         if not r:
             print("| %g | failed | | | |" % f); continue
         v = drift(r[0], axis)
-        ref = canali_si(f * 1e3, t) if mat == "si" else float("nan")
+        ref = canali_si(f * 1e3, t) if mat == "si" else (law_gaas(f * 1e3) if t == 300 else float("nan"))
         if mat == "si" and t < 100 and f > 5:
             ref = 1.26e7   # measured saturation at 77 K (Jacoboni et al. 1977)
         e = float(r[0]["Energie cinetique moyenne"][0])
         print("| %g | %.3e | %.3f | %.3e | %+.1f %% |" % (f, v, e, ref, 100 * (v / ref - 1)))
+        pts.append((f, v))
+    if mat == "si" or t == 300:
+        xs = dense(min(fields), max(fields))
+        curve = [canali_si(f * 1e3, t) if mat == "si" else law_gaas(f * 1e3) for f in xs]
+        label = "Canali 1975 fit" if mat == "si" else "Ruch-Kino/Thim law"
+    else:
+        xs, curve, label = [], [], "no reference"
+    plot(args.png, "%s electrons, %g K" % (mat, t), "field (kV/cm)", "drift velocity (cm/s)",
+         [p[0] for p in pts], [p[1] for p in pts], None, label, logx=True, logy=True, xref=xs, yref=curve)
 
 def cmd_ionisation(args):
     mat = args.material
@@ -192,6 +242,7 @@ def cmd_ionisation(args):
     res = pool([job(f) for f in fields])
     print("| field (kV/cm) | alpha, impact1 (1/cm) | measured (1/cm) | ratio | cancelled flights | mean energy (eV) |")
     print("|---|---|---|---|---|---|")
+    pts = []
     for f, (r, out) in zip(fields, res):
         if not r:
             print("| %g | failed | | | | |" % f); continue
@@ -200,6 +251,12 @@ def cmd_ionisation(args):
         canc = sum(int(x) for x in re.findall(r"depassement d'energie =\s*(\d+)", out))
         e = float(r[0]["Energie cinetique moyenne"][0])
         print("| %g | %.3e | %.3e | %.2f | %s | %.3f |" % (f, a1, m, a1 / m, canc, e))
+        pts.append((f, a1))
+    xs = dense(min(fields), max(fields))
+    plot(args.png, "%s electrons, 300 K" % mat, "field (kV/cm)", "ionisation coefficient (1/cm)",
+         [p[0] for p in pts], [p[1] for p in pts], None,
+         "van Overstraeten-de Man 1970" if mat.startswith("si") else "Bulman et al. 1983",
+         logy=True, xref=xs, yref=[ref(f * 1e3) for f in xs])
 
 def read_tag(mat):
     return re.search(r"^table\s+(\S+)", read_mat(mat), re.M).group(1)
@@ -234,6 +291,7 @@ def main():
     p.add_argument("--steps", type=int, default=40)
     p.add_argument("--dir", default="/tmp/zot-validate")
     p.add_argument("--build", default=os.path.join(TOP, "build"))
+    p.add_argument("--png", help="also draw the table as a plot into this PNG (python3-matplotlib)")
     p.add_argument("--description", help="description file to use instead of the shipped one")
     args = p.parse_args()
     global DESCRIPTION

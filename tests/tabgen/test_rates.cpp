@@ -118,6 +118,12 @@ TEST(Rates, FermiIntegralsAndScreeningLimits) {
     const double d = 25.0;
     EXPECT_NEAR(fermi_half(d) / (4.0 / (3.0 * std::sqrt(kPi)) * std::pow(d, 1.5) * (1 + kPi * kPi / (8 * d * d))), 1.0, 1e-5);
     EXPECT_NEAR(fermi_half(reduced_fermi_level(3.7e18, 4.4e17)) * 4.4e17 / 3.7e18, 1.0, 1e-8);
+    // Joyce and Dixon (Appl. Phys. Lett. 31, 354 (1977)): eta = ln r + sum A_i r^i, r = n/Nc.
+    for (double r : {0.1, 1.0, 5.0}) {
+        const double jd = std::log(r) + 3.53553e-1 * r - 4.95009e-3 * r * r + 1.48386e-4 * r * r * r -
+                          4.42563e-6 * r * r * r * r;
+        EXPECT_NEAR(reduced_fermi_level(r * 1e18, 1e18), jd, 2e-3) << r;
+    }
     // GaAs Gamma: Nc = 4.4e17 cm-3 at 300 K (Sze, Physics of semiconductor devices).
     EXPECT_NEAR(effective_dos(0.067, 300) / 4.4e17, 1.0, 0.03);
     const double eps = 12.9 * kEps0;

@@ -345,3 +345,21 @@ TEST(ShippedTables, SimulatorReadsTheKindOfEveryLambdaName) {
             }
     }
 }
+
+// The impurity lambda of a degenerate GaAs table: Brooks-Herring with the screening of the
+// description's doping, times the fitted correction 1 - 0.55 x^2/(1 + x^2), x = 1e19/5e18.
+TEST(ShippedTables, ImpurityLambdaCarriesScreeningAndCorrection) {
+    std::string text = slurp(src("examples/materials/gaas.mat")), err;
+    const size_t at = text.find("doping          1e14");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 20, "doping          1e19");
+    tabgen::Material m;
+    ASSERT_TRUE(tabgen::parse_material(text, m, err)) << err;
+    EXPECT_GT(m.eta_fermi, 5.0);  // degenerate: EF well above the Gamma edge
+    std::vector<std::vector<tabgen::Lambda>> ls;
+    ASSERT_TRUE(tabgen::plan_lambdas(m, ls, err)) << err;
+    ASSERT_EQ(ls[0][0].kind, tabgen::Kind::IMP);
+    const tabgen::phys::Band gam{0.063, 0.61};
+    const double bh = tabgen::phys::impurity_momentum(gam, 0.05, 1e19, m.beta2, 12.9);
+    EXPECT_NEAR(tabgen::lambda_rate(m, 0, ls[0][0], 0.05) / bh, 1.0 - 0.55 * 4.0 / 5.0, 1e-12);
+}
