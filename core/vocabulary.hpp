@@ -63,11 +63,11 @@ constexpr int32_t kind_of_name(std::string_view name) {
 // Each index of the seed array ISEED (1..12) is one stream of the generator; a kind of draw
 // always takes its own stream. The other indices are kept but unused.
 enum Stream : int32_t {
-    kEnergyStream = 1,     // initial energies of the ensemble
-    kPolarStream = 2,      // polar angle of a new direction (initial ensemble and events)
-    kAzimuthStream = 3,    // azimuth of a new direction (initial ensemble and events)
-    kFlightStream = 4,     // free-flight times
-    kSelectionStream = 9,  // choice of the scattering mechanism
+    kEnergyStream = 1,       // initial energies of the ensemble
+    kPolarStream = 2,        // polar angle of a new direction (initial ensemble and events)
+    kAzimuthStream = 3,      // azimuth of a new direction (initial ensemble and events)
+    kFlightStream = 4,       // free-flight times
+    kSelectionStream = 9,    // choice of the scattering mechanism
     kIonisationStream = 11,  // share of the excess energy kept after an impact ionisation
 };
 constexpr int32_t kStreams = 12;
@@ -76,15 +76,15 @@ constexpr int32_t kStreams = 12;
 // The factors between the units of the input and the report and those held in the records.
 // Single precision, written as the products use them, so that every result stays the same.
 namespace units {
-constexpr float kVPerMPerKVPerCm = 1e5f;    // field: kV/cm -> V/m
-constexpr float kKVPerCmPerVPerM = 1e-5f;   // field: V/m -> kV/cm
-constexpr float kSecondsPerPs = 1e-12f;     // time: ps -> s
-constexpr float kPsPerSecond = 1e12f;       // time: s -> ps
-constexpr float kPositionUnit = 1e-7f;      // metres per position unit (0.1 um); V/m -> eV per unit
-constexpr float kCmPerM = 100.0f;           // velocity: m/s -> cm/s
-constexpr float kPerM3PerCm3 = 1e6f;        // density: cm-3 -> m-3
-constexpr float kPerCm3PerM3 = 1e-6f;       // density: m-3 -> cm-3
-constexpr float kCm2PerM2 = 1e4f;           // mobility: m2/Vs -> cm2/Vs
+constexpr float kVPerMPerKVPerCm = 1e5f;   // field: kV/cm -> V/m
+constexpr float kKVPerCmPerVPerM = 1e-5f;  // field: V/m -> kV/cm
+constexpr float kSecondsPerPs = 1e-12f;    // time: ps -> s
+constexpr float kPsPerSecond = 1e12f;      // time: s -> ps
+constexpr float kPositionUnit = 1e-7f;     // metres per position unit (0.1 um); V/m -> eV per unit
+constexpr float kCmPerM = 100.0f;          // velocity: m/s -> cm/s
+constexpr float kPerM3PerCm3 = 1e6f;       // density: cm-3 -> m-3
+constexpr float kPerCm3PerM3 = 1e-6f;      // density: m-3 -> cm-3
+constexpr float kCm2PerM2 = 1e4f;          // mobility: m2/Vs -> cm2/Vs
 }  // namespace units
 
 // ---------------------------------------------------------------- table capacities

@@ -34,8 +34,8 @@ void reset_state();
 // 1 / DELTAE already gives the index, and the exact value, compared afterwards, wins where
 // the two differ (at most one rounding near a whole number). Same result, shorter wait.
 struct IndexGuess {
-    bool ready = false;
-    float inv_deltae = 0.0f;
+    bool ready = false;        // inv_deltae belongs to the tables loaded and is finite
+    float inv_deltae = 0.0f;   // 1 / DELTAE (1/eV)
 };
 inline IndexGuess index_guess;
 [[gnu::noinline]] int32_t exact_energy_index(float q);

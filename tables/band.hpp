@@ -45,10 +45,26 @@ inline MassRoots mass_roots_of(int32_t iv) {
 inline bool place_on_axes(int32_t form, const MassRoots& r, float d1, float d2, float d3, float& x,
                           float& y, float& z) {
     switch (form) {
-        case 0: x = d1 * r.meff; y = d2 * r.meff; z = d3 * r.meff; return true;
-        case 1: x = d3 * r.ml; y = d1 * r.mt; z = d2 * r.mt; return true;
-        case 2: x = d2 * r.mt; y = d3 * r.ml; z = d1 * r.mt; return true;
-        case 3: x = d1 * r.mt; y = d2 * r.mt; z = d3 * r.ml; return true;
+        case 0:
+            x = d1 * r.meff;
+            y = d2 * r.meff;
+            z = d3 * r.meff;
+            return true;
+        case 1:
+            x = d3 * r.ml;
+            y = d1 * r.mt;
+            z = d2 * r.mt;
+            return true;
+        case 2:
+            x = d2 * r.mt;
+            y = d3 * r.ml;
+            z = d1 * r.mt;
+            return true;
+        case 3:
+            x = d1 * r.mt;
+            y = d2 * r.mt;
+            z = d3 * r.ml;
+            return true;
         default: return false;
     }
 }

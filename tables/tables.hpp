@@ -12,8 +12,8 @@ namespace tables {
 
 // Units, set by the driver at start-up: ulog word 1 (catalogue) and word 9 (table file).
 struct Ulog {
-    int32_t catalogue_unit = 18;
-    int32_t table_unit = 26;
+    int32_t catalogue_unit = 18;  // unit of the repository catalogue (replam)
+    int32_t table_unit = 26;      // unit of the table file being loaded
 };
 inline Ulog ulog;
 
