@@ -25,8 +25,8 @@ namespace {
 constexpr const char* kTempPattern = ".MoyMobilCumul.txt.XXXXXX";
 
 struct Output {
-    char path[PATH_MAX];                // the file finally replaced
-    char temp[PATH_MAX + 32];           // the new content until it replaces it
+    char path[PATH_MAX];       // the file finally replaced
+    char temp[PATH_MAX + 32];  // the new content until it replaces it
     std::FILE* file;
 };
 
@@ -76,7 +76,8 @@ int fail_value(std::FILE* err, const Reader& rd, ReadStatus st, int64_t i, int32
 int fail_count(std::FILE* err, const Reader& rd, ReadStatus st) {
     if (st == ReadStatus::Bad) return fail(err, "nombre de donnees illisible : ", rd.token);
     if (st == ReadStatus::End) return fail(err, "nombre de donnees absent (fin de l'entree)");
-    if (st == ReadStatus::TooLong) return fail(err, "nombre de donnees illisible : ligne de plus de 16 Mio");
+    if (st == ReadStatus::TooLong)
+        return fail(err, "nombre de donnees illisible : ligne de plus de 16 Mio");
     return fail_errno(err, "lecture du nombre de donnees impossible : ", errno);
 }
 

@@ -53,10 +53,10 @@ inline constexpr int kTokenMax = 255;
 
 struct Reader {
     std::FILE* in;
-    int64_t lines;                // lines consumed so far
-    int64_t line;                 // number of the line the last value came from
-    char token[kTokenMax + 1];    // the last value's characters (cut at kTokenMax)
-    bool overlong;                // the last value was longer than kTokenMax
+    int64_t lines;              // lines consumed so far
+    int64_t line;               // number of the line the last value came from
+    char token[kTokenMax + 1];  // the last value's characters (cut at kTokenMax)
+    bool overlong;              // the last value was longer than kTokenMax
 };
 
 void reader_init(Reader& rd, std::FILE* in);

@@ -4,6 +4,4 @@
 
 #include "cumavg.hpp"
 
-int main() {
-    return cumavg::run(stdin, stdout, stderr);
-}
+int main() { return cumavg::run(stdin, stdout, stderr); }

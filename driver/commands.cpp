@@ -33,8 +33,20 @@ constexpr std::string_view kTabcle =
 static_assert(kTabcle.size() == kKeyLen * kNumKeys);
 
 enum Command {
-    kExit = 1, kBibret, kQ, kDebug, kBibli, kBatch, kInter, kEcho, kTitre, kAide, kSubst,
-    kSyntaxe, kCa, kCons
+    kExit = 1,
+    kBibret,
+    kQ,
+    kDebug,
+    kBibli,
+    kBatch,
+    kInter,
+    kEcho,
+    kTitre,
+    kAide,
+    kSubst,
+    kSyntaxe,
+    kCa,
+    kCons
 };
 
 // Report the field error left by the last toolkit call, if any; 1 when there was one.

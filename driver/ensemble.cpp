@@ -113,7 +113,8 @@ void set_wave_vector(int ip, int iv) {
     const Ensemble& e = ensemble;
     fio::write_line(lu, "");
     fio::List(lu) << "$$$ PARTICULE NO " << ip << "  ETAT INITIAL:";
-    fio::List(lu) << "   EN,WX,WY,WZ,NV=" << e.EN[ip] << e.WX[ip] << e.WY[ip] << e.WZ[ip] << e.NV[ip];
+    fio::List(lu) << "   EN,WX,WY,WZ,NV=" << e.EN[ip] << e.WX[ip] << e.WY[ip] << e.WZ[ip]
+                  << e.NV[ip];
 }
 
 void create_particles() {
@@ -152,7 +153,8 @@ void build_ensemble() {
     report_division();
     create_particles();
     if (electr.IP != run.npart) {
-        fio::List(lu) << " Initialisation des coordonnees des particules:" << " IO >< NPART";
+        fio::List(lu) << " Initialisation des coordonnees des particules:"
+                      << " IO >< NPART";
         fio::List(lu) << "    IO, NPART = " << electr.IP << run.npart;
         fio::terminate(2);  // only an internal fault gets here: the limits keep nvinit >= 1
     }

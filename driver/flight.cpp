@@ -88,7 +88,9 @@ void trace_x_start() {
     fio::List(lu) << "  particule no " << electr.IP;
 }
 
-[[gnu::cold]] [[gnu::noinline]] void trace_tr() { fio::List(klip::comlu[1]) << "TR= " << electr.TR; }
+[[gnu::cold]] [[gnu::noinline]] void trace_tr() {
+    fio::List(klip::comlu[1]) << "TR= " << electr.TR;
+}
 
 [[gnu::cold]] [[gnu::noinline]] void trace_ionisation() {
     fio::List(klip::comlu[1]) << " ZOT: ionisation detectee, NION = " << flight.nion;
@@ -208,7 +210,8 @@ inline LoadedState load_particle(int32_t ip, int32_t dbg, bool traced) {
     e.WZI = ens.WZ[ip];
     // The velocities of the loaded state only matter when a flight is cancelled (or in the
     // trace): they are formed from the loaded state when first needed.
-    LoadedState loaded{e.ENI, e.WXI, e.WYI, e.WZI, e.MXI, e.MYI, e.MZI, tables::bande.ALP[e.NVI], true};
+    LoadedState loaded{e.ENI, e.WXI, e.WYI, e.WZI, e.MXI, e.MYI, e.MZI, tables::bande.ALP[e.NVI],
+                       true};
     if (traced) loaded.velocities();
     f.xxi = ens.XX[ip];
     f.xyi = ens.XY[ip];

@@ -19,7 +19,6 @@ namespace driver {
 
 namespace units = core::units;
 
-
 namespace {
 
 int out_unit() { return klip::comlu[1]; }
@@ -153,8 +152,8 @@ int ask_file_names() {
 int read_material_file() {
     if (open_data(setup.lumat, run.filmat) != 0) return 1;
     DataFile f(setup.lumat, run.filmat);
-    if (!f.get(klip::debug.level) || !f.get(electr.ITPORT) || !f.get(tables::parlam.TEMP) ||
-        !f.get(run.nommat) || !f.get(run.dopmat))
+    if (!f.get(klip::debug.level) || !f.get(electr.ITPORT) || !f.get(tables::parlam.TEMP)
+        || !f.get(run.nommat) || !f.get(run.dopmat))
         return f.fail();
     f.close();
     return 0;
@@ -209,7 +208,8 @@ int load_tables() {
     }
     const char type = electr.ITPORT == 1 ? 'E' : 'T';
     if (tables::search(setup.FICREP.view(), r.nommat.view(), tables::parlam.TEMP, type, r.dopmat,
-                       r.nfidat) != 0)
+                       r.nfidat)
+        != 0)
         return 1;
     if (klip::debug.level >= 5) fio::List(out) << " NFIDAT = " << r.nfidat.view();
     std::string name = ".././";
@@ -229,11 +229,11 @@ int check_limits() {
     if (out_of_limits(!(r.dteq > 0.0f), "DTEQ")) return 1;
     if (out_of_limits(r.nvinit < 1, "NVINIT")) return 1;
     // The flight applies only non-negative field components.
-    if (out_of_limits(r.ex < 0.0f, "EX") || out_of_limits(r.ey < 0.0f, "EY") ||
-        out_of_limits(r.ez < 0.0f, "EZ"))
+    if (out_of_limits(r.ex < 0.0f, "EX") || out_of_limits(r.ey < 0.0f, "EY")
+        || out_of_limits(r.ez < 0.0f, "EZ"))
         return 1;
-    if (out_of_limits(r.tcalip > kMaxStepPs, "TCALI") || out_of_limits(r.dteqp > kMaxStepPs, "DTEQ") ||
-        out_of_limits(dynamic && r.dtp > kMaxStepPs, "DT"))
+    if (out_of_limits(r.tcalip > kMaxStepPs, "TCALI") || out_of_limits(r.dteqp > kMaxStepPs, "DTEQ")
+        || out_of_limits(dynamic && r.dtp > kMaxStepPs, "DT"))
         return 1;
     // An energy taken away could leave a particle with a negative energy.
     return out_of_limits(dynamic && r.dec < 0.0f, "DEC");

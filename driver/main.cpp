@@ -38,20 +38,23 @@ void usage() {
     std::fputs(kUsage, stdout);
     const char* dir = ZOT_SYNERR_DIR;
     if (*dir == '\0') {
-        std::fputs("The message files synerr and zotmer and the help file zothlp are read from the\n"
-                   "current folder.\n",
-                   stdout);
+        std::fputs(
+            "The message files synerr and zotmer and the help file zothlp are read from the\n"
+            "current folder.\n",
+            stdout);
     } else {
-        std::printf("The message file zotmer and the help file zothlp are read from the current\n"
-                    "folder, the message file synerr from %s.\n",
-                    dir);
+        std::printf(
+            "The message file zotmer and the help file zothlp are read from the current\n"
+            "folder, the message file synerr from %s.\n",
+            dir);
     }
-    std::fputs("\n"
-               "Documentation: README.md and docs/runs.md in the zot source tree (the data files\n"
-               "record by record, the report line by line, the output files, the exit codes).\n"
-               "Exit status: 0, or the number of errors reported; 2 for a fatal stop or a bad\n"
-               "argument; 3 when standard output cannot be written.\n",
-               stdout);
+    std::fputs(
+        "\n"
+        "Documentation: README.md and docs/runs.md in the zot source tree (the data files\n"
+        "record by record, the report line by line, the output files, the exit codes).\n"
+        "Exit status: 0, or the number of errors reported; 2 for a fatal stop or a bad\n"
+        "argument; 3 when standard output cannot be written.\n",
+        stdout);
 }
 
 }  // namespace

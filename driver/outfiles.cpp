@@ -30,7 +30,8 @@ constexpr int32_t kWriteFailed = 7;  // program message: a result file was not w
 // Bin of a scaled value, truncated toward zero; -1 when it lies outside 0..500 (or is not
 // a number).
 int32_t bin_of(float scaled) {
-    if (scaled > -1.0f && scaled < static_cast<float>(kSpectrumBins)) return static_cast<int32_t>(scaled);
+    if (scaled > -1.0f && scaled < static_cast<float>(kSpectrumBins))
+        return static_cast<int32_t>(scaled);
     return -1;
 }
 
@@ -62,9 +63,7 @@ void write_data_line(int lu, int nva, const std::string& layout, int i) {
     const float a = s.spent[i];
     const float es = s.es[i], vs = s.vs[i];
     switch (nva) {
-        case 1:
-            fio::write_fmt(lu, layout, {a, s.spenv[1][i], s.spvit[1][i], es, vs});
-            break;
+        case 1: fio::write_fmt(lu, layout, {a, s.spenv[1][i], s.spvit[1][i], es, vs}); break;
         case 2:
             fio::write_fmt(lu, layout,
                            {a, s.spenv[1][i], s.spenv[2][i], s.spvit[1][i], s.spvit[2][i], es, vs});
@@ -161,12 +160,14 @@ int open_temporary(int unit, const std::string& target, std::string& temp) {
 
 void report_file_failure(int32_t code, int status, std::string_view name) {
     klip::error(code);
-    const std::string line =
-        klip::pad(" I/O STATUS : " + fio::fmt_i(status, 12) + " FICHIER : " + std::string(name), 120);
+    const std::string line = klip::pad(
+        " I/O STATUS : " + fio::fmt_i(status, 12) + " FICHIER : " + std::string(name), 120);
     klip::ecrire(line, klip::comlu[1]);
 }
 
-void report_open_failure(int status, std::string_view name) { report_file_failure(-7, status, name); }
+void report_open_failure(int status, std::string_view name) {
+    report_file_failure(-7, status, name);
+}
 
 void clear_spectra() {
     Spectra& s = spectra;
@@ -312,14 +313,16 @@ void write_spectra_file() {
             if (nva < 1) nva = 1;
             if (nva > 4) nva = 4;
             const std::string_view letter(&tables::cbande, 1);
-            fio::write_fmt(lu, "(A12,2X,1PE11.4,' type ',A1)", {run.nommat.view(), run.dopmat, letter});
+            fio::write_fmt(lu, "(A12,2X,1PE11.4,' type ',A1)",
+                           {run.nommat.view(), run.dopmat, letter});
             write_header_line(lu, nva);
             const int npiv = 2 * nva + 3;
             const std::string layout = "(1X," + std::to_string(npiv) + "(1PE12.5,1X))";
             for (int i = 0; i < kSpectrumBins; ++i) write_data_line(lu, nva, layout, i);
             write_status = fio::close_checked(lu);
             if (!direct) {
-                if (write_status == 0 && std::rename(temp.c_str(), target.c_str()) != 0) write_status = errno;
+                if (write_status == 0 && std::rename(temp.c_str(), target.c_str()) != 0)
+                    write_status = errno;
                 if (write_status != 0) unlink(temp.c_str());
             }
         }
@@ -330,7 +333,8 @@ void write_spectra_file() {
         report_file_failure(kWriteFailed, write_status, run.filspc.view());
         // Written in place: the cut file is removed (a regular file only).
         std::error_code ec;
-        if (direct && std::filesystem::is_regular_file(target, ec)) std::filesystem::remove(target, ec);
+        if (direct && std::filesystem::is_regular_file(target, ec))
+            std::filesystem::remove(target, ec);
     }
 }
 

@@ -18,8 +18,7 @@ int out() { return klip::comlu[1]; }
 void empty_line() { fio::write_line(out(), ""); }
 
 // A line of per-valley values (NVA of them, 1..4) in `layout`.
-template <typename T>
-void write_valleys(std::string_view layout, const std::array<T, 5>& v) {
+template <typename T> void write_valleys(std::string_view layout, const std::array<T, 5>& v) {
     const int lu = out();
     switch (tables::tablam.NVA) {
         case 1: fio::write_fmt(lu, layout, {v[1]}); break;
@@ -37,13 +36,15 @@ void write_energies(float enm, float entm) {
 
 void write_relaxation(float mx, float my, float mz, float en) {
     const int lu = out();
-    fio::write_fmt(lu, "('      Temps de relaxation des moments [ps] = ',3(F6.3,1X))", {mx, my, mz});
+    fio::write_fmt(lu, "('      Temps de relaxation des moments [ps] = ',3(F6.3,1X))",
+                   {mx, my, mz});
     fio::write_fmt(lu, "('      Temps de relaxation de l''energie [ps] = ',F9.3)", {en});
 }
 
 void write_self_and_overflow(int64_t nself, float percent, int64_t nlim) {
     const int lu = out();
-    fio::write_fmt(lu, "('      Nombre de self-scattering = ',I9,' (',F6.2,' 0/0)')", {nself, percent});
+    fio::write_fmt(lu, "('      Nombre de self-scattering = ',I9,' (',F6.2,' 0/0)')",
+                   {nself, percent});
     fio::write_fmt(lu, "('      Nombre de depassement d''energie = ',I7)", {nlim});
 }
 
@@ -56,11 +57,15 @@ void report_equilibration_trace() {
     fio::List(lu) << " *** Phase de mise a l'equilibre ***";
     empty_line();
     fio::List(lu) << "  temps total simule (en s) : " << s.tcalt;
-    fio::List(lu) << "  ENM=" << s.enm << "  WXM=" << s.wxm << "  WYM=" << s.wym << "  WZM=" << s.wzm;
-    fio::List(lu) << "  EVM=" << s.evm << "  VXM=" << s.vxm << "  VYM=" << s.vym << "  VZM=" << s.vzm;
-    fio::List(lu) << "  RLXMX =" << s.rlxmx << " s" << "   RLXMY =" << s.rlxmy << " s" << "   RLXMZ ="
-                  << s.rlxmz << " s";
-    fio::List(lu) << "  RLXM =" << s.rlxm << " s" << "   RLXEN =" << s.rlxen << " s";
+    fio::List(lu) << "  ENM=" << s.enm << "  WXM=" << s.wxm << "  WYM=" << s.wym
+                  << "  WZM=" << s.wzm;
+    fio::List(lu) << "  EVM=" << s.evm << "  VXM=" << s.vxm << "  VYM=" << s.vym
+                  << "  VZM=" << s.vzm;
+    fio::List(lu) << "  RLXMX =" << s.rlxmx << " s"
+                  << "   RLXMY =" << s.rlxmy << " s"
+                  << "   RLXMZ =" << s.rlxmz << " s";
+    fio::List(lu) << "  RLXM =" << s.rlxm << " s"
+                  << "   RLXEN =" << s.rlxen << " s";
     fio::List(lu) << "  TRLX =" << s.trlx << " s";
 }
 
@@ -120,7 +125,8 @@ void report_section2_block() {
     fio::write_fmt(lu, "('      Coeff d''ionisat par impact1 [1/cm] = ',1PE12.5)", {s.coeffionx1});
     empty_line();
     write_valleys("('      Energie cinetique par vallee [eV] = ',4(F6.4,2X))", s.enpv);
-    fio::write_fmt(lu, "('      Vitesses moyennes [cm/s] = ',3(1PE11.3,2X))", {s.vxm, s.vym, s.vzm});
+    fio::write_fmt(lu, "('      Vitesses moyennes [cm/s] = ',3(1PE11.3,2X))",
+                   {s.vxm, s.vym, s.vzm});
     fio::write_fmt(lu, "('      Mobilite [cm2/Vs] = ',F9.2)", {s.mobil});
     write_valleys("('      Repartition par vallees : ',4(I6,1X))", s.nppv);
     write_self_and_overflow(NBINTER, s.pnself, f.nlim);
@@ -142,7 +148,8 @@ void report_section3() {
     write_energies(s.fenm, s.fentm);
     empty_line();
     write_valleys("('      Energie cinetique par vallee [eV] = ',4(F6.4,2X))", s.fenpv);
-    fio::write_fmt(lu, "('      Vitesses moyennes [cm/s] = ',3(1PE11.3,2X))", {s.fvxm, s.fvym, s.fvzm});
+    fio::write_fmt(lu, "('      Vitesses moyennes [cm/s] = ',3(1PE11.3,2X))",
+                   {s.fvxm, s.fvym, s.fvzm});
     fio::write_fmt(lu, "('      Mobilite [cm2/Vs] = ',F9.2)", {s.fmobil});
     write_valleys("('      Repartition par vallees [o/o] : ',4(F6.2,2X))", s.fnppv);
     fio::write_fmt(lu, "('      Nombre total d''interactions = ',1PE12.5)", {s.fninter});
@@ -152,8 +159,10 @@ void report_section3() {
     empty_line();
     write_valleys("('      Nombre d''ionisation par vallee = ',4(1PE12.5,2X))", s.fnionv);
     empty_line();
-    fio::write_fmt(lu, "('Coeff d''ionisation par impact2 moyen [1/cm] = ',1PE12.5)", {s.fcoeffionx2});
-    fio::write_fmt(lu, "('Coeff d''ionisation par impact1 moyen [1/cm] = ',1PE12.5)", {s.fcoeffionx1});
+    fio::write_fmt(lu, "('Coeff d''ionisation par impact2 moyen [1/cm] = ',1PE12.5)",
+                   {s.fcoeffionx2});
+    fio::write_fmt(lu, "('Coeff d''ionisation par impact1 moyen [1/cm] = ',1PE12.5)",
+                   {s.fcoeffionx1});
     empty_line();
 }
 

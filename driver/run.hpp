@@ -10,64 +10,64 @@
 namespace driver {
 
 constexpr int kMaxParticles = 50000;  // capacity of the ensemble arrays
-constexpr int kSpectrumBins = 501;  // bins 0..500
+constexpr int kSpectrumBins = 501;    // bins 0..500
 constexpr float kSpectrumBinsF = static_cast<float>(kSpectrumBins);
 
 // Driver state set at start-up.
 struct Setup {
-    klip::Text<80> fnaide{"zothlp"};  // help file
-    klip::Text<80> fnbib;             // last command file named by BIBLI
-    int32_t indbi = 0;                // listing option of the last BIBLI
-    int32_t icons = 11;               // value set by CONS
+    klip::Text<80> fnaide{"zothlp"};       // help file
+    klip::Text<80> fnbib;                  // last command file named by BIBLI
+    int32_t indbi = 0;                     // listing option of the last BIBLI
+    int32_t icons = 11;                    // value set by CONS
     klip::Text<80> FICREP{".././replam"};  // repository of table files (catalogue path)
     // Units of the material file, the run data file, the spectra file and the dynamic-run file.
     int32_t lumat = 20, ludon = 21, luspc = 22, ludes = 23;
-    int32_t lunoise = 30;  // unit of the single-particle noise file
+    int32_t lunoise = 30;      // unit of the single-particle noise file
     float kbsq = 8.61708e-5f;  // Boltzmann constant (eV/K)
 };
 inline Setup setup;
 
 // Run parameters (stored units: fields V/m, times s, energies eV, doping cm-3).
 struct Run {
-    klip::Text<12> filmat, fildon;     // material and run data files of the CA command
-    klip::Text<12> nommat;             // material name searched in the repository
-    float dopmat = 0.0f;               // doping searched in the repository (cm-3)
-    int32_t npart = 0;                 // particles of the ensemble, 1..kMaxParticles
-    int32_t nvinit = 0;                // valleys populated initially, 1..NVA
-    int32_t STAT = 0;                  // nonzero stationary, 0 dynamic
+    klip::Text<12> filmat, fildon;             // material and run data files of the CA command
+    klip::Text<12> nommat;                     // material name searched in the repository
+    float dopmat = 0.0f;                       // doping searched in the repository (cm-3)
+    int32_t npart = 0;                         // particles of the ensemble, 1..kMaxParticles
+    int32_t nvinit = 0;                        // valleys populated initially, 1..NVA
+    int32_t STAT = 0;                          // nonzero stationary, 0 dynamic
     float eex = 0.0f, eey = 0.0f, eez = 0.0f;  // kV/cm as read
     float ex = 0.0f, ey = 0.0f, ez = 0.0f;     // V/m
     float exn = 0.0f, eyn = 0.0f, ezn = 0.0f;  // V/m * 1e-7
-    float champ = 0.0f;                // field magnitude (V/m)
+    float champ = 0.0f;                        // field magnitude (V/m)
     float tcalip = 0.0f, dteqp = 0.0f, tcalmp = 0.0f;  // ps as read
     float tcali = 0.0f, dteq = 0.0f, tcalm = 0.0f;     // s
-    int32_t ndteq = 0;                 // stationary steps asked for; then the number planned
-    int32_t nfrlx = 0;                 // relaxation times the equilibration must last
-    float ei = 0.0f, ef = 0.0f;  // dynamic run: initial and final field (V/m)
-    float dec = 0.0f;            // dynamic run: energy added to every particle (eV)
-    float dt = 0.0f;             // dynamic run: time step (s)
-    float dtp = 0.0f;            // dynamic run: time step as read (ps)
-    int32_t ndt = 0;             // dynamic run: number of steps
-    float trajet = 0.0f;         // dynamic parameter read and never used
+    int32_t ndteq = 0;              // stationary steps asked for; then the number planned
+    int32_t nfrlx = 0;              // relaxation times the equilibration must last
+    float ei = 0.0f, ef = 0.0f;     // dynamic run: initial and final field (V/m)
+    float dec = 0.0f;               // dynamic run: energy added to every particle (eV)
+    float dt = 0.0f;                // dynamic run: time step (s)
+    float dtp = 0.0f;               // dynamic run: time step as read (ps)
+    int32_t ndt = 0;                // dynamic run: number of steps
+    float trajet = 0.0f;            // dynamic parameter read and never used
     klip::Text<12> filspc, fildes;  // spectra file and dynamic-run file
     int32_t ispec = 0;              // 1 = spectra wanted
     klip::Text<80> nfidat;          // table file found by the repository search
-    float rnd = 0.0f;    // doping (m-3)
-    float rndo = 0.0f;   // doping (cm-3)
-    float t = 0.0f;      // lattice temperature (K)
-    float kbtsq = 0.0f;  // kT/q (eV)
-    float eth = 0.0f;    // thermal energy 1.5 kT/q (eV)
+    float rnd = 0.0f;               // doping (m-3)
+    float rndo = 0.0f;              // doping (cm-3)
+    float t = 0.0f;                 // lattice temperature (K)
+    float kbtsq = 0.0f;             // kT/q (eV)
+    float eth = 0.0f;               // thermal energy 1.5 kT/q (eV)
 };
 inline Run run;
 
 // Spectra grids (set by the table preparation when spectra are wanted) and histograms
 // (cleared at run start, counted in the stationary phase of a stationary run).
 struct Spectra {
-    float delten = 0.0f;  // energy bin width (eV)
-    float deltv = 0.0f;   // velocity bin width (m/s)
-    std::array<float, kSpectrumBins> es{};  // energy bin centres (eV)
-    std::array<float, kSpectrumBins> vs{};  // velocity bin centres (cm/s)
-    std::array<float, kSpectrumBins> spent{};  // counts per total-energy bin
+    float delten = 0.0f;                                      // energy bin width (eV)
+    float deltv = 0.0f;                                       // velocity bin width (m/s)
+    std::array<float, kSpectrumBins> es{};                    // energy bin centres (eV)
+    std::array<float, kSpectrumBins> vs{};                    // velocity bin centres (cm/s)
+    std::array<float, kSpectrumBins> spent{};                 // counts per total-energy bin
     std::array<std::array<float, kSpectrumBins>, 5> spenv{};  // counts per energy bin, spenv[iv][i]
     std::array<std::array<float, kSpectrumBins>, 5> spvit{};  // counts per velocity bin (along E)
 };

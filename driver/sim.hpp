@@ -29,11 +29,11 @@ struct Flight {
     float xxi = 0.0f, xyi = 0.0f, xzi = 0.0f;           // position at start of flight (1e-7 m)
     float xxf = 0.0f, xyf = 0.0f, xzf = 0.0f;           // position at end of flight (1e-7 m)
     float varx = 0.0f;                                  // x displacement of the last flight
-    float wsrm2 = 0.0f;    // sum of W^2/m over the axes at the end of the flight (m^2/s^2)
-    int32_t ien = 0;       // energy index of ENI, 1..NEN: row of the flight-time lookup
-    float r04 = 0.0f;      // deviate of the flight time, (0, 1)
-    float tv = 0.0f;       // drawn flight time -ln(r04)/Lambda (s), > 0
-    int32_t linter = 0;    // 1 when the flight ends in an event, 0 when the step's time runs out
+    float wsrm2 = 0.0f;  // sum of W^2/m over the axes at the end of the flight (m^2/s^2)
+    int32_t ien = 0;     // energy index of ENI, 1..NEN: row of the flight-time lookup
+    float r04 = 0.0f;    // deviate of the flight time, (0, 1)
+    float tv = 0.0f;     // drawn flight time -ln(r04)/Lambda (s), > 0
+    int32_t linter = 0;  // 1 when the flight ends in an event, 0 when the step's time runs out
     int64_t nlim = 0;    // cancelled flights of the phase
     int64_t ninter = 0;  // scattering events of the phase
     int32_t nion = 0;    // ionisation events of the step
@@ -57,11 +57,11 @@ struct Steps {
     float t1 = 0.0f, t2 = 0.0f, t3 = 0.0f, t4 = 0.0f;
 
     // Step sums over the particles, turned into means by the step's averages.
-    float enm = 0.0f, entm = 0.0f;             // kinetic and total energy (eV)
-    float wxm = 0.0f, wym = 0.0f, wzm = 0.0f;  // wave vector W (m/s)
-    float vxm = 0.0f, vym = 0.0f, vzm = 0.0f;  // drift velocity (m/s; cm/s once printed)
-    std::array<int32_t, 5> nppv{};             // particles per valley, 1..4
-    std::array<float, 5> enpv{};               // mean energy per valley (eV)
+    float enm = 0.0f, entm = 0.0f;               // kinetic and total energy (eV)
+    float wxm = 0.0f, wym = 0.0f, wzm = 0.0f;    // wave vector W (m/s)
+    float vxm = 0.0f, vym = 0.0f, vzm = 0.0f;    // drift velocity (m/s; cm/s once printed)
+    std::array<int32_t, 5> nppv{};               // particles per valley, 1..4
+    std::array<float, 5> enpv{};                 // mean energy per valley (eV)
     float vxmion1m = 0.0f, vxmion2m = 0.0f;      // ionisation displacement sums, then means
     float coeffionx1 = 0.0f, coeffionx2 = 0.0f;  // ionisation coefficients of the step (1/cm)
     float endyn = 0.0f, xpdyn = 0.0f;            // dynamic run: energy sum; xpdyn never set
@@ -77,14 +77,15 @@ struct Steps {
 
     // Sums over the stationary steps (prefix f), turned into means by final_averages.
     float frlxmx = 0.0f, frlxmy = 0.0f, frlxmz = 0.0f, frlxen = 0.0f;  // relaxation times (ps)
-    float fenm = 0.0f, fentm = 0.0f;             // kinetic and total energy (eV)
-    float fvxm = 0.0f, fvym = 0.0f, fvzm = 0.0f;  // drift velocity (cm/s)
-    float fmobil = 0.0f;                         // mobility (cm^2/Vs)
+    float fenm = 0.0f, fentm = 0.0f;                  // kinetic and total energy (eV)
+    float fvxm = 0.0f, fvym = 0.0f, fvzm = 0.0f;      // drift velocity (cm/s)
+    float fmobil = 0.0f;                              // mobility (cm^2/Vs)
     std::array<float, 5> fnppv{}, fenpv{}, fnionv{};  // per valley: share (%), energy, ionisations
-    int64_t sninter = 0, snlim = 0, snself = 0;  // stationary sums of the event counts
-    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f, fnself = 0.0f;  // final counts as printed; fnself ends in %
+    int64_t sninter = 0, snlim = 0, snself = 0;       // stationary sums of the event counts
+    float fninter = 0.0f, fnion = 0.0f, fnlim = 0.0f,
+          fnself = 0.0f;                           // final counts as printed; fnself ends in %
     float fcoeffionx1 = 0.0f, fcoeffionx2 = 0.0f;  // ionisation coefficients (1/cm)
-    int32_t nmade = 0;  // stationary steps actually made
+    int32_t nmade = 0;                             // stationary steps actually made
     // Whole-run totals for the overflow hint: cancelled flights, events, particle-steps
     // (every flight either ends in an event or ends a particle's step).
     int64_t run_lim = 0, run_events = 0, run_particle_steps = 0;
@@ -93,7 +94,7 @@ inline Steps steps;
 
 // Output files of the run.
 struct OutFiles {
-    bool noise_open = false;  // the single-particle noise file is open
+    bool noise_open = false;    // the single-particle noise file is open
     bool dynamic_open = false;  // the dynamic-run file is open
 };
 inline OutFiles outfiles;

@@ -91,7 +91,6 @@ void step_averages() {
     s.rlxm = std::max(std::max(s.rlxmx, s.rlxmy), s.rlxmz);
 }
 
-
 void printable_values() {
     Steps& s = steps;
     const Run& r = run;
@@ -241,8 +240,8 @@ void dynamic_branch() {
             const int32_t iv = e.NV[i];
             if (r.dec != 0.0f) {
                 e.EN[i] = r.dec + e.EN[i];
-                const float k2 = b.MEFF[iv] * 2.0f / dtafix.XM0 * dtafix.QE * e.EN[i] *
-                                 (b.ALP[iv] * e.EN[i] + 1.0f);
+                const float k2 = b.MEFF[iv] * 2.0f / dtafix.XM0 * dtafix.QE * e.EN[i]
+                                 * (b.ALP[iv] * e.EN[i] + 1.0f);
                 e.WX[i] = sqrtf(k2 - e.WY[i] * e.WY[i] - e.WZ[i] * e.WZ[i]);
             }
             if (dbg == i + 100) {
@@ -379,12 +378,13 @@ void overflow_hint() {
     if (s.run_lim <= 0 || !fio::hints_enabled) return;
     const double flights = static_cast<double>(s.run_events + s.run_particle_steps);
     const double share = flights > 0.0 ? 100.0 * static_cast<double>(s.run_lim) / flights : 100.0;
-    std::fprintf(stderr,
-                 "zot: hint: %lld of %.0f free flights (%.3g %%) were cancelled because the energy "
-                 "would reach the top of the tables (energy overflows).\n"
-                 "zot: hint: the hot carriers are cut off and the results are biased; make the table "
-                 "again with a higher top (etop in the description for tabgen).\n",
-                 static_cast<long long>(s.run_lim), flights, share);
+    std::fprintf(
+        stderr,
+        "zot: hint: %lld of %.0f free flights (%.3g %%) were cancelled because the energy "
+        "would reach the top of the tables (energy overflows).\n"
+        "zot: hint: the hot carriers are cut off and the results are biased; make the table "
+        "again with a higher top (etop in the description for tabgen).\n",
+        static_cast<long long>(s.run_lim), flights, share);
 }
 
 void simulate() {

@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) return 0;
     const std::string_view in(reinterpret_cast<const char*>(data), size);
-    const bool has_file = in.find("\n%%\n") != std::string_view::npos ||
-                          in.substr(0, 3) == "%%\n";
+    const bool has_file = in.find("\n%%\n") != std::string_view::npos || in.substr(0, 3) == "%%\n";
     auto parts = fuzz::split(data, size, 2);
     if (has_file) {
         fuzz::write_file("avirer", parts[1]);

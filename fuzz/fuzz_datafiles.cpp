@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (status != 0 && status != 1) __builtin_trap();
         if (status == 0) {
             // A run that passed its input stage must have sane sizes.
-            if (driver::run.npart < 1 || driver::run.npart > driver::kMaxParticles) __builtin_trap();
+            if (driver::run.npart < 1 || driver::run.npart > driver::kMaxParticles)
+                __builtin_trap();
         }
     });
     fuzz::finish();

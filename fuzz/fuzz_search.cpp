@@ -30,8 +30,8 @@ bool names_a_line(std::string_view catalogue, const klip::Text<80>& name) {
 
 void request(std::string_view catalogue, std::string_view mat, float temp, char type, float dop) {
     klip::Text<80> nfidat;
-    const int status = tables::search(klip::pad("../replam", 80), klip::pad(mat, 12), temp, type,
-                                      dop, nfidat);
+    const int status =
+        tables::search(klip::pad("../replam", 80), klip::pad(mat, 12), temp, type, dop, nfidat);
     if (status != 0 && status != 1) __builtin_trap();
     if (status == 0 && !names_a_line(catalogue, nfidat)) __builtin_trap();
 }

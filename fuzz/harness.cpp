@@ -18,8 +18,8 @@ namespace fuzz {
 const std::string& workdir() {
     static const std::string dir = [] {
         const char* tmp = std::getenv("TMPDIR");
-        std::string base = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                           "/zotfuzz-XXXXXX";
+        std::string base =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zotfuzz-XXXXXX";
         if (::mkdtemp(base.data()) == nullptr) std::abort();
         std::string run = base + "/run";
         if (::mkdir(run.c_str(), 0700) != 0 || ::chdir(run.c_str()) != 0) std::abort();

@@ -45,8 +45,7 @@ void finish();
 
 // Run `fn`, treating an orderly end of the program (or the end of a session's line budget)
 // as a normal outcome. Returns the end code, kLineBudget, or -1 when fn returned.
-template <typename Fn>
-int guarded(Fn&& fn) {
+template <typename Fn> int guarded(Fn&& fn) {
     try {
         fn();
     } catch (const ProgramEnd& end) {

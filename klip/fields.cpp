@@ -13,21 +13,20 @@ namespace klip {
 
 namespace {
 
-constexpr int kLastColumn = 80;     // columns 1..79 are examined; reaching 80 ends the line
+constexpr int kLastColumn = 80;  // columns 1..79 are examined; reaching 80 ends the line
 constexpr int kMaxSubstitutions = 100;
 constexpr int kMinPow = -45;
 constexpr int kMaxPow = 38;
 
 // Powers of ten in single precision, correctly rounded, 1e-45 .. 1e38.
 constexpr float kPow10[kMaxPow - kMinPow + 1] = {
-    1e-45f, 1e-44f, 1e-43f, 1e-42f, 1e-41f, 1e-40f, 1e-39f, 1e-38f, 1e-37f, 1e-36f, 1e-35f,
-    1e-34f, 1e-33f, 1e-32f, 1e-31f, 1e-30f, 1e-29f, 1e-28f, 1e-27f, 1e-26f, 1e-25f, 1e-24f,
-    1e-23f, 1e-22f, 1e-21f, 1e-20f, 1e-19f, 1e-18f, 1e-17f, 1e-16f, 1e-15f, 1e-14f, 1e-13f,
-    1e-12f, 1e-11f, 1e-10f, 1e-9f,  1e-8f,  1e-7f,  1e-6f,  1e-5f,  1e-4f,  1e-3f,  1e-2f,
-    1e-1f,  1e0f,   1e1f,   1e2f,   1e3f,   1e4f,   1e5f,   1e6f,   1e7f,   1e8f,   1e9f,
-    1e10f,  1e11f,  1e12f,  1e13f,  1e14f,  1e15f,  1e16f,  1e17f,  1e18f,  1e19f,  1e20f,
-    1e21f,  1e22f,  1e23f,  1e24f,  1e25f,  1e26f,  1e27f,  1e28f,  1e29f,  1e30f,  1e31f,
-    1e32f,  1e33f,  1e34f,  1e35f,  1e36f,  1e37f,  1e38f};
+    1e-45f, 1e-44f, 1e-43f, 1e-42f, 1e-41f, 1e-40f, 1e-39f, 1e-38f, 1e-37f, 1e-36f, 1e-35f, 1e-34f,
+    1e-33f, 1e-32f, 1e-31f, 1e-30f, 1e-29f, 1e-28f, 1e-27f, 1e-26f, 1e-25f, 1e-24f, 1e-23f, 1e-22f,
+    1e-21f, 1e-20f, 1e-19f, 1e-18f, 1e-17f, 1e-16f, 1e-15f, 1e-14f, 1e-13f, 1e-12f, 1e-11f, 1e-10f,
+    1e-9f,  1e-8f,  1e-7f,  1e-6f,  1e-5f,  1e-4f,  1e-3f,  1e-2f,  1e-1f,  1e0f,   1e1f,   1e2f,
+    1e3f,   1e4f,   1e5f,   1e6f,   1e7f,   1e8f,   1e9f,   1e10f,  1e11f,  1e12f,  1e13f,  1e14f,
+    1e15f,  1e16f,  1e17f,  1e18f,  1e19f,  1e20f,  1e21f,  1e22f,  1e23f,  1e24f,  1e25f,  1e26f,
+    1e27f,  1e28f,  1e29f,  1e30f,  1e31f,  1e32f,  1e33f,  1e34f,  1e35f,  1e36f,  1e37f,  1e38f};
 
 float pow10f(int k) {
     if (k < kMinPow) return 0.0f;
@@ -128,7 +127,8 @@ bool scan_real(std::string_view f, float& value) {
     }
     if (trace_getfld()) {
         fio::List(comlu[1]) << "GETFLD : mantisse, signe :" << r << sign;
-        fio::List(comlu[1]) << "GETFLD : exposant, echelle :" << esign * ex << static_cast<int32_t>(scale);
+        fio::List(comlu[1]) << "GETFLD : exposant, echelle :" << esign * ex
+                            << static_cast<int32_t>(scale);
     }
     float v = sign * r * pow10f(scale);
     if (r != 0.0f) v = v * pow10f(esign * ex);
@@ -213,8 +213,8 @@ static bool next_field(Text<80>& work, int32_t& LN) {
             break;
         }
         if (trace_getfld()) {
-            fio::List(comlu[1]) << "GETFLD : substitution de" << work.view().substr(0, 7)
-                                << "par" << cpara.STPARA[static_cast<std::size_t>(k)].view();
+            fio::List(comlu[1]) << "GETFLD : substitution de" << work.view().substr(0, 7) << "par"
+                                << cpara.STPARA[static_cast<std::size_t>(k)].view();
         }
         substitute(k);
     }

@@ -193,7 +193,9 @@ LineStatus read_line_status(int unit, std::string& line) {
     return read_file_line(c->f, line);
 }
 
-bool read_line(int unit, std::string& line) { return read_line_status(unit, line) == LineStatus::Ok; }
+bool read_line(int unit, std::string& line) {
+    return read_line_status(unit, line) == LineStatus::Ok;
+}
 
 void write_line(int unit, std::string_view text) {
     put(unit, text);
@@ -254,8 +256,8 @@ void guard_standard_streams() {
 void terminate(int code) {
     flush_all();
     if (stdout_errno != 0) {
-        std::fprintf(stderr, "%s: cannot write standard output: %s\n", program_invocation_short_name,
-                     std::strerror(stdout_errno));
+        std::fprintf(stderr, "%s: cannot write standard output: %s\n",
+                     program_invocation_short_name, std::strerror(stdout_errno));
         if (code == 0) code = 3;
     }
     std::exit(code);

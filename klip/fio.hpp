@@ -105,7 +105,7 @@ public:
 private:
     void item(std::string_view field, int nominal);
     int unit_;
-    std::string out_;   // completed lines plus the current one
+    std::string out_;  // completed lines plus the current one
     size_t line_start_ = 0;
 };
 
@@ -156,7 +156,11 @@ public:
     explicit ListReader(int unit) : unit_(unit) {}
     ReadStatus next_int(int32_t& value);
     ReadStatus next_real(float& value);
-    void end() { have_line_ = false; line_.clear(); pos_ = 0; }
+    void end() {
+        have_line_ = false;
+        line_.clear();
+        pos_ = 0;
+    }
     // Number of lines read so far by this reader.
     int lines_read() const { return lines_; }
 

@@ -127,8 +127,7 @@ private:
                     n.d = number();
                 }
                 break;
-            default:
-                return;  // unknown descriptor: ignored
+            default: return;  // unknown descriptor: ignored
         }
         nodes.push_back(std::move(n));
     }
@@ -216,7 +215,8 @@ private:
                 if (s.size() >= w) return std::string(s.substr(0, w));
                 return std::string(w - s.size(), ' ') + std::string(s);
             }
-            case Node::Kind::I: return fmt_i(a.kind == Arg::Kind::Int ? a.i : static_cast<int32_t>(a.r), n.w);
+            case Node::Kind::I:
+                return fmt_i(a.kind == Arg::Kind::Int ? a.i : static_cast<int32_t>(a.r), n.w);
             case Node::Kind::F: {
                 float v = a.kind == Arg::Kind::Real ? a.r : static_cast<float>(a.i);
                 return scale_ == 0 ? fmt_f(v, n.w, n.d) : fmt_f_scaled(v, n.w, n.d);
@@ -308,8 +308,8 @@ std::string fmt_e(float value, int w, int d, int scale) {
         for (char* p = buf; p < e; ++p) {
             if (*p != '.') digits.push_back(*p);
         }
-        mant = digits.substr(0, static_cast<size_t>(scale)) + "." +
-               digits.substr(static_cast<size_t>(scale), static_cast<size_t>(after));
+        mant = digits.substr(0, static_cast<size_t>(scale)) + "."
+               + digits.substr(static_cast<size_t>(scale), static_cast<size_t>(after));
     }
     char ebuf[16];
     std::snprintf(ebuf, sizeof ebuf, "E%c%02d", exp10 < 0 ? '-' : '+', std::abs(exp10));

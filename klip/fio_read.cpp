@@ -73,7 +73,8 @@ ReadStatus ListReader::next_token(std::string_view& tok) {
     while (true) {
         if (!have_line_) {
             const LineStatus st = read_line_status(unit_, line_);
-            if (st != LineStatus::Ok) return st == LineStatus::End ? ReadStatus::End : ReadStatus::Bad;
+            if (st != LineStatus::Ok)
+                return st == LineStatus::End ? ReadStatus::End : ReadStatus::Bad;
             have_line_ = true;
             pos_ = 0;
             ++lines_;

@@ -3,8 +3,7 @@
 
 namespace klip {
 
-template <std::size_t N>
-void getstm(Text<N>& S, int32_t& LN) {
+template <std::size_t N> void getstm(Text<N>& S, int32_t& LN) {
     Text<80> st;
     getstr(st, LN);
     S.set(cvmaj(st.view(), N));

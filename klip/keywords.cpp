@@ -67,8 +67,8 @@ int iclef(std::string_view TABLE, int NTAB, int LKEY, int IEXACT) {
     for (int i = 1; i <= NTAB; ++i) {
         std::size_t from = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(LKEY);
         if (from >= TABLE.size()) break;
-        std::string entry = pad(TABLE.substr(from, static_cast<std::size_t>(LKEY)),
-                                static_cast<std::size_t>(LKEY));
+        std::string entry =
+            pad(TABLE.substr(from, static_cast<std::size_t>(LKEY)), static_cast<std::size_t>(LKEY));
         std::size_t l = entry.find(' ');
         if (l == 0 && IEXACT != 1) continue;  // an entry without a keyword matches nothing
         if (l == std::string::npos || IEXACT == 1) l = entry.size();

@@ -99,19 +99,16 @@ int error(int32_t IND) {
 
     std::string line;
     switch (read_message(file.view(), n, line)) {
-    case Lookup::Found:
-        break;
-    case Lookup::Incompatible:
-        fio::write_fmt(out, "('LE FICHIER ',A,' EST INCOMPATIBLE')", {file.view()});
-        fio::write_fmt(out, "('ERREUR',I12)", {IND});
-        return 1;
-    case Lookup::Short:
-        fio::write_fmt(out, "('ERREUR DE FORMAT FICHIER ERREUR ',A)", {file.view()});
-        fio::write_fmt(out, "('ERREUR',I12)", {IND});
-        return 1;
-    case Lookup::NotOpened:
-        fio::write_fmt(out, "('ERREUR',I12)", {IND});
-        return 1;
+        case Lookup::Found: break;
+        case Lookup::Incompatible:
+            fio::write_fmt(out, "('LE FICHIER ',A,' EST INCOMPATIBLE')", {file.view()});
+            fio::write_fmt(out, "('ERREUR',I12)", {IND});
+            return 1;
+        case Lookup::Short:
+            fio::write_fmt(out, "('ERREUR DE FORMAT FICHIER ERREUR ',A)", {file.view()});
+            fio::write_fmt(out, "('ERREUR',I12)", {IND});
+            return 1;
+        case Lookup::NotOpened: fio::write_fmt(out, "('ERREUR',I12)", {IND}); return 1;
     }
 
     char type = line[0];
@@ -120,7 +117,8 @@ int error(int32_t IND) {
         uexit(2);
     }
     if (type != '2') {
-        if (type != '1') fio::write_fmt(out, "('TYPE D''ERREUR INCONNU : ',I12)", {int32_t{type - '0'}});
+        if (type != '1')
+            fio::write_fmt(out, "('TYPE D''ERREUR INCONNU : ',I12)", {int32_t{type - '0'}});
         if (cisyn.IPTR0 >= 1 && cisyn.IPTR0 <= kMsgLen) {
             fio::write_line(out, std::string(static_cast<std::size_t>(cisyn.IPTR0), ' ') + "^");
         }
@@ -139,12 +137,15 @@ int opnold(int LU, std::string_view FICHIER) {
     }
     if (fio::open_old(LU, lower) == 0) return 0;
     error(-7);
-    std::string line = " I/O STATUS : " + fio::fmt_i(status, 12) + " FICHIER : " + std::string(FICHIER);
+    std::string line =
+        " I/O STATUS : " + fio::fmt_i(status, 12) + " FICHIER : " + std::string(FICHIER);
     ecrire(pad(line, 120), comlu[1]);
     return 1;
 }
 
-static std::string two_digits(int v) { return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10); }
+static std::string two_digits(int v) {
+    return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10);
+}
 
 Text<26> datim() {
     static constexpr std::string_view kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

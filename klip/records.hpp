@@ -11,17 +11,17 @@
 namespace klip {
 
 constexpr int kMaxParams = 100;  // capacity of the parameter table
-constexpr int kBufLen = 200;   // BUF: 80 columns read, the rest serves substitution
-constexpr int kLineLen = 80;   // columns of a command line
+constexpr int kBufLen = 200;     // BUF: 80 columns read, the rest serves substitution
+constexpr int kLineLen = 80;     // columns of a command line
 
 // cisyn: the line reader's positions and the page counters
 struct Cisyn {
-    int32_t IPTR = 1;      // current column of BUF (1-based)
-    int32_t IPTR0 = 0;     // column where the last field began (0: no field read yet)
-    int32_t LTITRE = 1;    // length of TITRE
-    int32_t NLIGNE = 9999; // lines written on the current page
-    int32_t NPAGE = 0;     // current page number
-    int32_t NERR = 0;      // errors reported so far
+    int32_t IPTR = 1;       // current column of BUF (1-based)
+    int32_t IPTR0 = 0;      // column where the last field began (0: no field read yet)
+    int32_t LTITRE = 1;     // length of TITRE
+    int32_t NLIGNE = 9999;  // lines written on the current page
+    int32_t NPAGE = 0;      // current page number
+    int32_t NERR = 0;       // errors reported so far
 };
 inline Cisyn cisyn;
 
@@ -35,9 +35,9 @@ inline Ccsyn ccsyn;
 
 // spcar: the field separators and the radix-40 alphabet
 struct Spcar {
-    Text<8> SEP{",= :    "};       // characters that end a field
-    Text<8> TERM{";;;;;;;;"};       // characters that end a command
-    Text<8> SEPF{",=      "};       // separators of a file-name field
+    Text<8> SEP{",= :    "};                  // characters that end a field
+    Text<8> TERM{";;;;;;;;"};                 // characters that end a command
+    Text<8> SEPF{",=      "};                 // separators of a file-name field
     Text<40> ALPH40{core::kRadix40Alphabet};  // digit values 0..39
 };
 inline Spcar spcar;
@@ -58,9 +58,9 @@ inline std::array<int32_t, 41> comlu{};
 
 // Parameter table (cpara1, cpara2): names defined by the user and their texts
 struct Cpara {
-    int32_t NPARA = 0;                                // parameters defined, 0..kMaxParams
-    std::array<int32_t, kMaxParams + 1> NOMPAR{};     // names, radix-40 packed
-    std::array<Text<60>, kMaxParams + 1> STPARA{};    // substituted texts
+    int32_t NPARA = 0;                              // parameters defined, 0..kMaxParams
+    std::array<int32_t, kMaxParams + 1> NOMPAR{};   // names, radix-40 packed
+    std::array<Text<60>, kMaxParams + 1> STPARA{};  // substituted texts
 };
 inline Cpara cpara;
 

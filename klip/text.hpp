@@ -9,8 +9,7 @@
 
 namespace klip {
 
-template <std::size_t N>
-struct Text {
+template <std::size_t N> struct Text {
     std::array<char, N> c;
 
     Text() { c.fill(' '); }

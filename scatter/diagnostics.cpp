@@ -201,7 +201,8 @@ void energy_index_fault(int32_t ip, int32_t iv, float energy, int32_t index, int
 }
 
 namespace {
-void write_endless(const char* title, int32_t ip, int32_t iv, float energy, const char* what, int32_t count) {
+void write_endless(const char* title, int32_t ip, int32_t iv, float energy, const char* what,
+                   int32_t count) {
     const int u = detail::unit();
     fio::List(u) << title;
     fio::List(u) << " particule no" << ip;
@@ -212,7 +213,8 @@ void write_endless(const char* title, int32_t ip, int32_t iv, float energy, cons
 }  // namespace
 
 void endless_redraw_fault(int32_t ip, int32_t iv, float energy, int32_t count) {
-    write_endless("Erreur : absorption refusee a chaque tirage", ip, iv, energy, " tirages =", count);
+    write_endless("Erreur : absorption refusee a chaque tirage", ip, iv, energy,
+                  " tirages =", count);
     detail::stop();
 }
 

@@ -254,91 +254,90 @@ inline bool final_state(int32_t kind) {
     float eni;
 
     switch (kind) {
-    case Kind::IMP:
-    case Kind::ACO:
-    case Kind::ALL: {
-        const int32_t nvi = t.NVFL[nvf][ilamb];
-        e.NVI = nvi;
-        if (trace) detail::trace_mechanism(kind);
-        eni = e.ENF - b.ENVAL[nvi] + b.ENVAL[nvf];
-        isotropic_draw(clamp_low(eni));
-        return true;
-    }
-    case Kind::PIE:
-        e.NVI = nvf;
-        if (trace) detail::trace_mechanism(kind);
-        isotropic_draw(e.ENF);
-        return true;
-    case Kind::OPLE:
-        e.NVI = nvf;
-        if (trace) detail::trace_mechanism(kind);
-        polar_draw(clamp_low(e.ENF - p.HWOPL));
-        return true;
-    case Kind::OPLA:
-        e.NVI = nvf;
-        if (trace) detail::trace_mechanism(kind);
-        eni = e.ENF + p.HWOPL;
-        if (absorption_rejected_traced(eni, nvf, kind)) return false;
-        polar_draw(clamp_low(eni));
-        return true;
-    case Kind::ONPE:
-    case Kind::ONPA: {
-        const int32_t nvi = t.NVFL[nvf][ilamb];
-        e.NVI = nvi;
-        if (trace) detail::trace_mechanism(kind);
-        if (kind == Kind::ONPE) {
-            eni = e.ENF - p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
-        } else {
-            eni = e.ENF + p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
-            if (absorption_rejected(eni, nvi)) return false;  // silent
+        case Kind::IMP:
+        case Kind::ACO:
+        case Kind::ALL: {
+            const int32_t nvi = t.NVFL[nvf][ilamb];
+            e.NVI = nvi;
+            if (trace) detail::trace_mechanism(kind);
+            eni = e.ENF - b.ENVAL[nvi] + b.ENVAL[nvf];
+            isotropic_draw(clamp_low(eni));
+            return true;
         }
-        isotropic_draw(clamp_low(eni));
-        return true;
-    }
-    case Kind::IV0E:
-    case Kind::IV0A:
-    case Kind::IV1E:
-    case Kind::IV1A: {
-        const int32_t nvi = t.NVFL[nvf][ilamb];
-        const int32_t ipho = t.IPHOL[nvf][ilamb];
-        e.NVI = nvi;
-        work.ipho = ipho;
-        if (trace) detail::trace_mechanism(kind);
-        const auto& hw = (kind <= Kind::IV0A) ? p.HWIV0 : p.HWIV1;
-        if (kind == Kind::IV0E || kind == Kind::IV1E) {
-            eni = e.ENF - hw[ipho][nvf][nvi];  // (final, initial, phonon)
-        } else {
-            eni = e.ENF + hw[ipho][nvi][nvf];  // the reverse emission's energy
-            if (absorption_rejected_traced(eni, nvi, kind)) return false;
+        case Kind::PIE:
+            e.NVI = nvf;
+            if (trace) detail::trace_mechanism(kind);
+            isotropic_draw(e.ENF);
+            return true;
+        case Kind::OPLE:
+            e.NVI = nvf;
+            if (trace) detail::trace_mechanism(kind);
+            polar_draw(clamp_low(e.ENF - p.HWOPL));
+            return true;
+        case Kind::OPLA:
+            e.NVI = nvf;
+            if (trace) detail::trace_mechanism(kind);
+            eni = e.ENF + p.HWOPL;
+            if (absorption_rejected_traced(eni, nvf, kind)) return false;
+            polar_draw(clamp_low(eni));
+            return true;
+        case Kind::ONPE:
+        case Kind::ONPA: {
+            const int32_t nvi = t.NVFL[nvf][ilamb];
+            e.NVI = nvi;
+            if (trace) detail::trace_mechanism(kind);
+            if (kind == Kind::ONPE) {
+                eni = e.ENF - p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
+            } else {
+                eni = e.ENF + p.HWONP - b.ENVAL[nvi] + b.ENVAL[nvf];
+                if (absorption_rejected(eni, nvi)) return false;  // silent
+            }
+            isotropic_draw(clamp_low(eni));
+            return true;
         }
-        isotropic_draw(clamp_low(eni));
-        return true;
-    }
-    case Kind::SUR:
-    case Kind::REC:
-        if (trace) detail::trace_mechanism(kind);
-        particle::electr.end_becomes_start();
-        return true;
-    case Kind::ION: {
-        e.NVI = nvf;
-        if (trace) detail::trace_mechanism(kind);
-        const float x = e.ENF - b.ENGAP;
-        float r11;
-        alea(particle::etir.ISEED[core::kIonisationStream], r11);
-        work.r11 = r11;
-        eni = r11 * x;
-        const float half_step = t.DELTAE / 2.0f;
-        if (eni < half_step) eni = half_step;
-        isotropic_draw(eni);
-        return true;
-    }
-    case Kind::SSC:
-        if (trace) detail::trace_mechanism(kind);
-        particle::electr.end_becomes_start();
-        particle::NBINTER += 1;
-        return true;
-    default:
-        detail::fatal_unknown_lambda();
+        case Kind::IV0E:
+        case Kind::IV0A:
+        case Kind::IV1E:
+        case Kind::IV1A: {
+            const int32_t nvi = t.NVFL[nvf][ilamb];
+            const int32_t ipho = t.IPHOL[nvf][ilamb];
+            e.NVI = nvi;
+            work.ipho = ipho;
+            if (trace) detail::trace_mechanism(kind);
+            const auto& hw = (kind <= Kind::IV0A) ? p.HWIV0 : p.HWIV1;
+            if (kind == Kind::IV0E || kind == Kind::IV1E) {
+                eni = e.ENF - hw[ipho][nvf][nvi];  // (final, initial, phonon)
+            } else {
+                eni = e.ENF + hw[ipho][nvi][nvf];  // the reverse emission's energy
+                if (absorption_rejected_traced(eni, nvi, kind)) return false;
+            }
+            isotropic_draw(clamp_low(eni));
+            return true;
+        }
+        case Kind::SUR:
+        case Kind::REC:
+            if (trace) detail::trace_mechanism(kind);
+            particle::electr.end_becomes_start();
+            return true;
+        case Kind::ION: {
+            e.NVI = nvf;
+            if (trace) detail::trace_mechanism(kind);
+            const float x = e.ENF - b.ENGAP;
+            float r11;
+            alea(particle::etir.ISEED[core::kIonisationStream], r11);
+            work.r11 = r11;
+            eni = r11 * x;
+            const float half_step = t.DELTAE / 2.0f;
+            if (eni < half_step) eni = half_step;
+            isotropic_draw(eni);
+            return true;
+        }
+        case Kind::SSC:
+            if (trace) detail::trace_mechanism(kind);
+            particle::electr.end_becomes_start();
+            particle::NBINTER += 1;
+            return true;
+        default: detail::fatal_unknown_lambda();
     }
 }
 

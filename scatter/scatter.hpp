@@ -34,8 +34,8 @@ void reset_state();
 // 1 / DELTAE already gives the index, and the exact value, compared afterwards, wins where
 // the two differ (at most one rounding near a whole number). Same result, shorter wait.
 struct IndexGuess {
-    bool ready = false;        // inv_deltae belongs to the tables loaded and is finite
-    float inv_deltae = 0.0f;   // 1 / DELTAE (1/eV)
+    bool ready = false;       // inv_deltae belongs to the tables loaded and is finite
+    float inv_deltae = 0.0f;  // 1 / DELTAE (1/eV)
 };
 inline IndexGuess index_guess;
 [[gnu::noinline]] int32_t exact_energy_index(float q);
@@ -46,7 +46,8 @@ inline IndexGuess index_guess;
 inline int32_t energy_index_of(float en, float q) {
     if (!index_guess.ready) return static_cast<int32_t>(q);
     const int32_t guess = static_cast<int32_t>(en * index_guess.inv_deltae + 1.0f);
-    if (guess != static_cast<int32_t>(q)) [[unlikely]] return exact_energy_index(q);
+    if (guess != static_cast<int32_t>(q)) [[unlikely]]
+        return exact_energy_index(q);
     return guess;
 }
 
@@ -62,12 +63,15 @@ inline InterState inter_state;
 namespace scatter {
 // An energy index beyond the valley's table (only an inconsistent table allows it): write
 // the diagnostic and end the program with status 2.
-[[noreturn]] void energy_index_fault(int32_t ip, int32_t iv, float energy, int32_t index, int32_t nen);
+[[noreturn]] void energy_index_fault(int32_t ip, int32_t iv, float energy, int32_t index,
+                                     int32_t nen);
 
 // A particle that would loop without end within a time step: after this many consecutive
 // rejected absorptions of one event, or cancelled flights of one particle, the program
 // writes its diagnostic and ends with status 2.
 constexpr int32_t kEndlessLimit = 2'000'000;
-[[noreturn, gnu::cold, gnu::noinline]] void endless_redraw_fault(int32_t ip, int32_t iv, float energy, int32_t count);
-[[noreturn, gnu::cold, gnu::noinline]] void endless_cancel_fault(int32_t ip, int32_t iv, float energy, int32_t count);
+[[noreturn, gnu::cold, gnu::noinline]] void endless_redraw_fault(int32_t ip, int32_t iv,
+                                                                 float energy, int32_t count);
+[[noreturn, gnu::cold, gnu::noinline]] void endless_cancel_fault(int32_t ip, int32_t iv,
+                                                                 float energy, int32_t count);
 }  // namespace scatter

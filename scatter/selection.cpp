@@ -71,8 +71,8 @@ void prepare_selection() {
     }
     selection.stride = (longest + 3) / 4 * 4;
     if (selection.stride == 0) selection.stride = 4;
-    const size_t used = static_cast<size_t>(tables::kValleys) * tables::kEnergies *
-                        static_cast<size_t>(selection.stride);
+    const size_t used = static_cast<size_t>(tables::kValleys) * tables::kEnergies
+                        * static_cast<size_t>(selection.stride);
     std::fill_n(selection.value.begin(), used, -std::numeric_limits<float>::infinity());
     for (int32_t iv = 1; iv <= nva; ++iv) {
         int32_t nen = t.NEN[iv];

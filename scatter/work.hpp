@@ -59,16 +59,19 @@ namespace scatter::detail {
 // as the scan over the order list.
 struct Selection {
     static constexpr int32_t kWidth = tables::kLambdas;  // capacity of a row
-    bool ready = false;       // the rows match the tables loaded
-    int32_t stride = 0;       // row length in use: the longest list, rounded up to 4
+    bool ready = false;                                  // the rows match the tables loaded
+    int32_t stride = 0;  // row length in use: the longest list, rounded up to 4
     // Per valley and domain: the number of listed lambdas, their positions in the order
     // list, their numbers and their kinds (ITYPL). Rows are padded with +inf; a row that
     // could not be built holds -inf (see fill_row): the selection then follows the order
     // list itself.
     std::array<std::array<int32_t, tables::kDomains + 1>, tables::kValleys + 1> count{};
-    std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> pos{};
-    std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> lam{};
-    std::array<std::array<std::array<int32_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1> kind{};
+    std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1>
+        pos{};
+    std::array<std::array<std::array<uint8_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1>
+        lam{};
+    std::array<std::array<std::array<int32_t, kWidth>, tables::kDomains + 1>, tables::kValleys + 1>
+        kind{};
     // Per valley: the square roots of MEFF, ML and MT that scale an isotropic draw.
     using Roots = tables::MassRoots;
     std::array<Roots, tables::kValleys + 1> roots{};
@@ -78,7 +81,8 @@ struct Selection {
 inline Selection selection;
 
 inline const float* selection_row(int32_t iv, int32_t ie) {
-    const size_t row = static_cast<size_t>(iv - 1) * tables::kEnergies + static_cast<size_t>(ie - 1);
+    const size_t row =
+        static_cast<size_t>(iv - 1) * tables::kEnergies + static_cast<size_t>(ie - 1);
     return selection.value.data() + row * static_cast<size_t>(selection.stride);
 }
 

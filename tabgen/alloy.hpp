@@ -26,7 +26,7 @@ double alloy_rate(const Material& m, const phys::Band& b, double e);
 // Band and lattice parameters of A(x)B(1-x) as a material (valleys, phonons, lattice), the
 // valleys ordered from the lowest. `warning` is set where the interpolation is known to be
 // poor. Returns false for an unknown binary, an unknown pair or x outside 0..1.
-bool interpolate(const std::string& a, const std::string& b, double x, Material& out, std::string& error,
-                 std::string& warning);
+bool interpolate(const std::string& a, const std::string& b, double x, Material& out,
+                 std::string& error, std::string& warning);
 
 }  // namespace tabgen

@@ -16,7 +16,9 @@ namespace {
 
 phys::Band band_of(const Valley& v) { return phys::Band{v.dos > 0 ? v.dos : v.md, v.alpha}; }
 
-bool is_absorption(Kind k) { return k == Kind::OPLA || k == Kind::ONPA || k == Kind::IV0A || k == Kind::IV1A; }
+bool is_absorption(Kind k) {
+    return k == Kind::OPLA || k == Kind::ONPA || k == Kind::IV0A || k == Kind::IV1A;
+}
 bool has_final_energy(Kind k) {
     return k != Kind::IMP && k != Kind::ACO && k != Kind::ION && k != Kind::SSC && k != Kind::ALL;
 }
@@ -47,7 +49,8 @@ struct Ordered {
 bool expand_intervalley(const Material& m, std::vector<Ordered>& out, std::string& error) {
     const int nva = static_cast<int>(m.valleys.size());
     auto index = [&](const std::string& n) {
-        for (int i = 0; i < nva; ++i) if (m.valleys[i].name == n) return i;
+        for (int i = 0; i < nva; ++i)
+            if (m.valleys[i].name == n) return i;
         return -1;
     };
     std::map<std::tuple<int, int, int>, int> slots;  // (low, high, order) -> phonons used
@@ -65,9 +68,9 @@ bool expand_intervalley(const Material& m, std::vector<Ordered>& out, std::strin
         for (auto [a, b] : pairs) {
             int& used = slots[{a, b, s.order}];
             if (used == tables::kPhonons) {
-                error = "line " + std::to_string(s.line) + ": intervalley: more than 4 order-" +
-                        std::to_string(s.order) + " phonons between valleys " + m.valleys[a].name + " and " +
-                        m.valleys[b].name;
+                error = "line " + std::to_string(s.line) + ": intervalley: more than 4 order-"
+                        + std::to_string(s.order) + " phonons between valleys " + m.valleys[a].name
+                        + " and " + m.valleys[b].name;
                 return false;
             }
             ++used;
@@ -101,7 +104,8 @@ bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std:
         const Valley& v = m.valleys[i];
         auto& ls = out[i];
         if (m.doping > 0) ls.push_back({Kind::IMP, i, 1, 0, 0, 1, 0, "IMP   "});
-        if (m.alloy_potential > 0) ls.push_back({Kind::ALL, i, 1, 0, m.alloy_potential, 1, 0, "ALL   "});
+        if (m.alloy_potential > 0)
+            ls.push_back({Kind::ALL, i, 1, 0, m.alloy_potential, 1, 0, "ALL   "});
         if (v.acoustic > 0) ls.push_back({Kind::ACO, i, 1, 0, v.acoustic, 1, 0, "ACO   "});
         if (m.hw_polar > 0) {
             ls.push_back({Kind::OPLE, i, 1, m.hw_polar, 0, 1, -m.hw_polar, "OPL  E"});
@@ -130,7 +134,8 @@ bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std:
         if (m.ionisation) ls.push_back({Kind::ION, i, 1, 0, 0, 1, 0, "ION   "});
         ls.push_back({Kind::SSC, i, 1, 0, 0, 1, 0, "SSC   "});
         if (static_cast<int>(ls.size()) > tables::kLambdas) {
-            error = "valley " + v.name + ": " + std::to_string(ls.size()) + " mechanisms, more than 40";
+            error =
+                "valley " + v.name + ": " + std::to_string(ls.size()) + " mechanisms, more than 40";
             return false;
         }
     }
@@ -147,11 +152,15 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
         case Kind::IMP: {
             const double x = m.imp_n0 > 0 ? std::pow(m.doping / m.imp_n0, m.imp_power) : 0.0;
             const double c = 1.0 + m.imp_gain * x / (1.0 + x);
-            return c * phys::impurity_momentum(band_of(v), e, m.doping, m.beta2, m.eps_static > 0 ? m.eps_static : 1.0);
+            return c
+                   * phys::impurity_momentum(band_of(v), e, m.doping, m.beta2,
+                                             m.eps_static > 0 ? m.eps_static : 1.0);
         }
         case Kind::ACO: return phys::acoustic(band_of(v), e, t, v.acoustic, m.density, m.sound);
-        case Kind::OPLE: return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, true);
-        case Kind::OPLA: return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, false);
+        case Kind::OPLE:
+            return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, true);
+        case Kind::OPLA:
+            return phys::polar(band_of(v), e, t, l.hw, m.eps_static, m.eps_optic, false);
         case Kind::ONPE:
         case Kind::ONPA:
         case Kind::IV0E:
@@ -160,8 +169,8 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
                                   l.kind == Kind::ONPE || l.kind == Kind::IV0E);
         case Kind::IV1E:
         case Kind::IV1A:
-            return phys::optical1(band_of(v), e, band_of(f), ef, t, l.coupling, l.hw, l.z, m.density,
-                                  l.kind == Kind::IV1E);
+            return phys::optical1(band_of(v), e, band_of(f), ef, t, l.coupling, l.hw, l.z,
+                                  m.density, l.kind == Kind::IV1E);
         case Kind::ION: {
             const double eth = m.ii_threshold - (v.energy - m.valleys[0].energy);
             return phys::ionisation(e, eth, m.ii_rate);
@@ -175,8 +184,8 @@ double lambda_rate(const Material& m, int iv, const Lambda& l, double e) {
 double tabulated_rate(const Material& m, int iv, const Lambda& l, int ie, float enmax_final) {
     const double lo = (ie - 1) * m.deltae, hi = ie * m.deltae, mid = (ie - 0.5) * m.deltae;
     if ((has_final_energy(l.kind) || l.shift != 0) && lo + l.shift < 0) return 0.0;
-    if ((is_absorption(l.kind) || l.shift > 0) &&
-        hi + l.shift > enmax_final - core::kAbsorptionGuardSteps * m.deltae)
+    if ((is_absorption(l.kind) || l.shift > 0)
+        && hi + l.shift > enmax_final - core::kAbsorptionGuardSteps * m.deltae)
         return 0.0;
     if (l.kind == Kind::ION) {
         const double eth = m.ii_threshold - (m.valleys[iv].energy - m.valleys[0].energy);
@@ -241,7 +250,8 @@ bool fill_grid(const Material& m, Generated& g, std::string& error) {
         if (!(points <= tables::kEnergies)) {
             char buf[32];
             std::snprintf(buf, sizeof buf, "%.0f", points);
-            error = "deltae/etop: valley " + m.valleys[i].name + " needs " + buf + " energy points, more than 1500";
+            error = "deltae/etop: valley " + m.valleys[i].name + " needs " + buf
+                    + " energy points, more than 1500";
             return false;
         }
         const int n = static_cast<int>(points);
@@ -255,7 +265,8 @@ bool fill_grid(const Material& m, Generated& g, std::string& error) {
         return false;
     }
     if (ncomp > tables::kRates) {
-        error = "deltae/etop: " + std::to_string(ncomp) + " rate values (mechanisms x energy points), more than 80000";
+        error = "deltae/etop: " + std::to_string(ncomp)
+                + " rate values (mechanisms x energy points), more than 80000";
         return false;
     }
     return true;
@@ -306,7 +317,8 @@ void fill_band(const Material& m, Generated& g) {
         }
 }
 
-bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot, std::string& error) {
+bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot,
+                 std::string& error) {
     const int iv = i + 1;
     const int n = g.t.NEN[iv];
     const auto& ls = g.lambdas[i];
@@ -321,8 +333,9 @@ bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot, 
             total[ie - 1] += rate[k][ie - 1];
             if (!std::isfinite(rate[k][ie - 1]) || rate[k][ie - 1] > 1e20) {
                 const std::string nm = ls[k].name.substr(0, ls[k].name.find_last_not_of(' ') + 1);
-                error = "valley " + m.valleys[i].name + ": rate of " + nm + " beyond 1e20 /s at index " +
-                        std::to_string(ie) + " (check the parameters of this mechanism)";
+                error = "valley " + m.valleys[i].name + ": rate of " + nm
+                        + " beyond 1e20 /s at index " + std::to_string(ie)
+                        + " (check the parameters of this mechanism)";
                 return false;
             }
         }
@@ -335,7 +348,8 @@ bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot, 
         ends = choose_domains(total, m.domains, reach);
     } else {
         const int nd = std::min(m.domains, n);
-        for (int j = 1; j <= nd; ++j) ends.push_back(static_cast<int>(static_cast<long>(n) * j / nd));
+        for (int j = 1; j <= nd; ++j)
+            ends.push_back(static_cast<int>(static_cast<long>(n) * j / nd));
     }
     g.t.NLAM[iv] = nl;
     g.t.NDOM[iv] = static_cast<int>(ends.size());
@@ -345,7 +359,8 @@ bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot, 
         g.t.NOMLAM[iv][k] = pack40(ls[k - 1].name);
         g.t.NVFL[iv][k] = ls[k - 1].to + 1;
         g.t.IPHOL[iv][k] = ls[k - 1].phonon;
-        g.t.RLPAR[iv][k] = static_cast<float>(*std::max_element(rate[k - 1].begin(), rate[k - 1].end()));
+        g.t.RLPAR[iv][k] =
+            static_cast<float>(*std::max_element(rate[k - 1].begin(), rate[k - 1].end()));
     }
     g.gamma[i].clear();
     int lo = 1;
@@ -367,7 +382,8 @@ bool fill_valley(const Material& m, Generated& g, int i, int& ncomp, int& ntot, 
         std::sort(act.begin(), act.end());
         act.push_back({0.0, nl});
         g.t.NLDOM[iv][j] = static_cast<int>(act.size());
-        for (int p = 0; p < static_cast<int>(act.size()); ++p) g.t.IORDL[iv][j][p + 1] = act[p].second;
+        for (int p = 0; p < static_cast<int>(act.size()); ++p)
+            g.t.IORDL[iv][j][p + 1] = act[p].second;
         for (int ie = lo; ie <= hi; ++ie) {
             g.t.IDOM[iv][ie] = j;
             g.c.RLTCOMP[ntot + ie] = static_cast<float>(-1.0 / gam);

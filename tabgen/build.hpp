@@ -19,14 +19,14 @@ using Kind = core::Kind;
 // One scattering mechanism of one valley.
 struct Lambda {
     Kind kind = Kind::SSC;
-    int to = 0;            // final valley (0-based)
-    int phonon = 1;        // phonon number (1..4) of intervalley lambdas, 1 otherwise
-    double hw = 0;         // phonon energy (eV)
-    double coupling = 0;   // coupling as given in the material description
-    int z = 1;             // number of final valleys
-    double shift = 0;      // change of kinetic energy: final = initial + shift (eV)
-    std::string name;      // six characters
-    bool hole = false;     // rate from the valence-band model (tabgen/holes.cpp)
+    int to = 0;           // final valley (0-based)
+    int phonon = 1;       // phonon number (1..4) of intervalley lambdas, 1 otherwise
+    double hw = 0;        // phonon energy (eV)
+    double coupling = 0;  // coupling as given in the material description
+    int z = 1;            // number of final valleys
+    double shift = 0;     // change of kinetic energy: final = initial + shift (eV)
+    std::string name;     // six characters
+    bool hole = false;    // rate from the valence-band model (tabgen/holes.cpp)
 };
 
 // Everything the table file holds, in the simulator's own model layout, plus the rates
@@ -38,10 +38,10 @@ struct Generated {
     tables::Parlam p;
     char cbande = 'N';
     tables::Charac ch;
-    std::vector<std::vector<Lambda>> lambdas;              // [iv][k-1]
-    std::vector<std::vector<std::vector<double>>> rates;   // [iv][k-1][ie-1], 1/s
-    std::vector<std::vector<double>> total;                // [iv][ie-1], sum of the rates
-    std::vector<std::vector<double>> gamma;                // [iv][j-1], the domain totals
+    std::vector<std::vector<Lambda>> lambdas;             // [iv][k-1]
+    std::vector<std::vector<std::vector<double>>> rates;  // [iv][k-1][ie-1], 1/s
+    std::vector<std::vector<double>> total;               // [iv][ie-1], sum of the rates
+    std::vector<std::vector<double>> gamma;               // [iv][j-1], the domain totals
 };
 
 // Radix-40 packing of a six-character name (alphabet " A-Z0-9$_&").

@@ -11,7 +11,9 @@ bool bad(std::string& error, const std::string& what) {
     return false;
 }
 
-std::string at(int iv, int k) { return " (valley " + std::to_string(iv) + ", lambda " + std::to_string(k) + ")"; }
+std::string at(int iv, int k) {
+    return " (valley " + std::to_string(iv) + ", lambda " + std::to_string(k) + ")";
+}
 
 bool check_counts(const Generated& g, std::string& e) {
     const auto& t = g.t;
@@ -23,22 +25,29 @@ bool check_counts(const Generated& g, std::string& e) {
         if (t.NLAM[iv] < 1 || t.NLAM[iv] > tables::kLambdas) return bad(e, "NLAM outside 1..40");
         if (t.NDOM[iv] < 1 || t.NDOM[iv] > tables::kDomains) return bad(e, "NDOM outside 1..15");
         if (t.NEN[iv] < 1 || t.NEN[iv] > tables::kEnergies) return bad(e, "NEN outside 1..1500");
-        if (t.IPTOT[iv] < 0 || t.IPTOT[iv] + t.NEN[iv] > g.c.IDRLT1) return bad(e, "IPTOT + NEN above IDRLT1");
+        if (t.IPTOT[iv] < 0 || t.IPTOT[iv] + t.NEN[iv] > g.c.IDRLT1)
+            return bad(e, "IPTOT + NEN above IDRLT1");
         // Every energy the flight accepts, below ENMAX - DELTAE/2, has an index <= NEN.
         if (static_cast<int>((t.ENMAX[iv] - t.DELTAE / 2) / t.DELTAE + 1.0f) > t.NEN[iv])
             return bad(e, "ENMAX beyond the energy indices");
         for (int k = 1; k <= t.NLAM[iv]; ++k) {
-            if (t.IPLAM[iv][k] < 0 || t.IPLAM[iv][k] + t.NEN[iv] > g.c.NCOMP) return bad(e, "IPLAM + NEN above NCOMP" + at(iv, k));
-            if (t.NVFL[iv][k] < 1 || t.NVFL[iv][k] > t.NVA) return bad(e, "NVFL outside 1..NVA" + at(iv, k));
-            if (t.IPHOL[iv][k] < 1 || t.IPHOL[iv][k] > tables::kPhonons) return bad(e, "IPHOL outside 1..4" + at(iv, k));
+            if (t.IPLAM[iv][k] < 0 || t.IPLAM[iv][k] + t.NEN[iv] > g.c.NCOMP)
+                return bad(e, "IPLAM + NEN above NCOMP" + at(iv, k));
+            if (t.NVFL[iv][k] < 1 || t.NVFL[iv][k] > t.NVA)
+                return bad(e, "NVFL outside 1..NVA" + at(iv, k));
+            if (t.IPHOL[iv][k] < 1 || t.IPHOL[iv][k] > tables::kPhonons)
+                return bad(e, "IPHOL outside 1..4" + at(iv, k));
         }
         for (int j = 1; j <= t.NDOM[iv]; ++j) {
-            if (t.NLDOM[iv][j] < 1 || t.NLDOM[iv][j] > tables::kLambdas) return bad(e, "NLDOM outside 1..40");
+            if (t.NLDOM[iv][j] < 1 || t.NLDOM[iv][j] > tables::kLambdas)
+                return bad(e, "NLDOM outside 1..40");
             for (int k = 1; k <= t.NLDOM[iv][j]; ++k)
-                if (t.IORDL[iv][j][k] < 1 || t.IORDL[iv][j][k] > t.NLAM[iv]) return bad(e, "IORDL outside 1..NLAM");
+                if (t.IORDL[iv][j][k] < 1 || t.IORDL[iv][j][k] > t.NLAM[iv])
+                    return bad(e, "IORDL outside 1..NLAM");
         }
         for (int ie = 1; ie <= t.NEN[iv]; ++ie)
-            if (t.IDOM[iv][ie] < 1 || t.IDOM[iv][ie] > t.NDOM[iv]) return bad(e, "IDOM outside 1..NDOM");
+            if (t.IDOM[iv][ie] < 1 || t.IDOM[iv][ie] > t.NDOM[iv])
+                return bad(e, "IDOM outside 1..NDOM");
     }
     return true;
 }
@@ -50,7 +59,8 @@ bool check_probabilities(const Generated& g, std::string& e) {
     for (int iv = 1; iv <= t.NVA; ++iv)
         for (int ie = 1; ie <= t.NEN[iv]; ++ie) {
             const float tot = g.c.RLTCOMP[t.IPTOT[iv] + ie];
-            if (!(tot < 0) || !std::isfinite(tot)) return bad(e, "total not negative at index " + std::to_string(ie));
+            if (!(tot < 0) || !std::isfinite(tot))
+                return bad(e, "total not negative at index " + std::to_string(ie));
             const int j = t.IDOM[iv][ie];
             const int n = t.NLDOM[iv][j];
             float prev = 0;
@@ -58,13 +68,16 @@ bool check_probabilities(const Generated& g, std::string& e) {
             for (int p = 1; p <= n; ++p) {
                 const int k = t.IORDL[iv][j][p];
                 const float v = g.c.RLCOMP[t.IPLAM[iv][k] + ie];
-                if (!(v >= prev) || v > 1.0f) return bad(e, "cumulative values not rising within 0..1" + at(iv, k));
+                if (!(v >= prev) || v > 1.0f)
+                    return bad(e, "cumulative values not rising within 0..1" + at(iv, k));
                 prev = v;
                 if (!g.rates.empty()) sum += g.rates[iv - 1][k - 1][ie - 1];
             }
-            if (prev != 1.0f) return bad(e, "last listed value is not 1" + at(iv, t.IORDL[iv][j][n]));
+            if (prev != 1.0f)
+                return bad(e, "last listed value is not 1" + at(iv, t.IORDL[iv][j][n]));
             if (!g.total.empty() && sum * static_cast<double>(-tot) > 1.0 + 1e-6)
-                return bad(e, "total below the rates at index " + std::to_string(ie) + " of valley " + std::to_string(iv));
+                return bad(e, "total below the rates at index " + std::to_string(ie) + " of valley "
+                                  + std::to_string(iv));
             // Every mechanism with a rate here is listed.
             for (int k = 1; !g.rates.empty() && k <= t.NLAM[iv]; ++k) {
                 if (g.rates[iv - 1][k - 1][ie - 1] <= 0) continue;
@@ -88,7 +101,9 @@ bool check_energies(const Generated& g, std::string& e) {
             switch (l.kind) {
                 case Kind::IMP:
                 case Kind::ACO:
-                case Kind::ALL: change = g.b.ENVAL[iv] - g.b.ENVAL[jv]; break;  // elastic in total energy
+                case Kind::ALL:
+                    change = g.b.ENVAL[iv] - g.b.ENVAL[jv];
+                    break;  // elastic in total energy
                 case Kind::OPLE: change = -g.p.HWOPL; break;
                 case Kind::OPLA: change = g.p.HWOPL; break;
                 case Kind::ONPE: change = -g.p.HWONP - g.b.ENVAL[jv] + g.b.ENVAL[iv]; break;
@@ -99,7 +114,8 @@ bool check_energies(const Generated& g, std::string& e) {
                 case Kind::IV1A: change = g.p.HWIV1[p][jv][iv]; break;
                 default: continue;
             }
-            if (std::fabs(change - l.shift) > 1e-6) return bad(e, "exchanged energy differs from the rate's" + at(iv, k));
+            if (std::fabs(change - l.shift) > 1e-6)
+                return bad(e, "exchanged energy differs from the rate's" + at(iv, k));
             if ((l.kind == Kind::OPLE || l.kind == Kind::OPLA) && g.b.IFORV[iv] != 0)
                 return bad(e, "polar optical lambda in a non-spherical valley" + at(iv, k));
         }

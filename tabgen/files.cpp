@@ -49,7 +49,8 @@ std::string write_temp(const std::string& target, const std::string& text, std::
     std::string tmp = dir_of(target) + "." + base_of(target) + ".XXXXXX";
     const int fd = mkstemp(tmp.data());
     if (fd < 0) {
-        error = "cannot create a temporary file in the folder of " + target + ": " + std::strerror(errno);
+        error = "cannot create a temporary file in the folder of " + target + ": "
+                + std::strerror(errno);
         return "";
     }
     struct stat st;
@@ -96,7 +97,8 @@ std::string resolve_links(const std::string& path) {
     return p;  // a loop of links: the open or rename then fails with its own reason
 }
 
-ReadResult read_bounded(const std::string& path, size_t limit, std::string& text, std::string& error) {
+ReadResult read_bounded(const std::string& path, size_t limit, std::string& text,
+                        std::string& error) {
     text.clear();
     // Not blocking on the open: a FIFO without a writer is refused, not waited for.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -145,7 +147,8 @@ Lock::~Lock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool Lock::acquire_impl(const std::string& path, std::string& error, void* ctx, void (*waiting)(void*)) {
+bool Lock::acquire_impl(const std::string& path, std::string& error, void* ctx,
+                        void (*waiting)(void*)) {
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     // A lock file another user created may be read-only to us: a lock needs no write access.
     if (fd_ < 0 && errno == EACCES) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -167,7 +170,8 @@ bool Lock::acquire_impl(const std::string& path, std::string& error, void* ctx, 
     return false;
 }
 
-bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files, std::string& error) {
+bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files,
+                      std::string& error) {
     HoldSignals hold;
     std::vector<std::string> targets, temps;
     for (const auto& [path, text] : files) {

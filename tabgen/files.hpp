@@ -18,7 +18,8 @@ enum class ReadResult { Ok, Missing, Failed };
 // Reads a whole regular file of at most `limit` bytes. Missing: the name does not exist.
 // Failed: `error` holds the reason (a folder, a FIFO or a device, a file over the limit, a
 // read error), without the file name.
-ReadResult read_bounded(const std::string& path, size_t limit, std::string& text, std::string& error);
+ReadResult read_bounded(const std::string& path, size_t limit, std::string& text,
+                        std::string& error);
 
 // An exclusive lock held on a lock file for the lifetime of the object (flock). When
 // another process holds it, `waiting` is called once and the lock is waited for.
@@ -28,13 +29,13 @@ public:
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
     ~Lock();
-    template <typename F>
-    bool acquire(const std::string& path, std::string& error, F waiting) {
+    template <typename F> bool acquire(const std::string& path, std::string& error, F waiting) {
         return acquire_impl(path, error, &waiting, [](void* f) { (*static_cast<F*>(f))(); });
     }
 
 private:
-    bool acquire_impl(const std::string& path, std::string& error, void* ctx, void (*waiting)(void*));
+    bool acquire_impl(const std::string& path, std::string& error, void* ctx,
+                      void (*waiting)(void*));
     int fd_ = -1;
 };
 
@@ -47,6 +48,7 @@ bool write_atomic(const std::string& path, const std::string& text, std::string&
 // when all are complete are they renamed into place, in order; when one cannot be written,
 // the temporary files are removed and no file is replaced. A replaced file keeps its
 // permissions.
-bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files, std::string& error);
+bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files,
+                      std::string& error);
 
 }  // namespace tabgen

@@ -32,8 +32,8 @@ bool check_carrier_fields(const Material& m, std::string& error) {
         for (const auto& v : m.valleys) {
             const char* f = v.band ? "band" : v.dos > 0 ? "dos" : nullptr;
             if (f) {
-                error = at_line(v.line) + "valley " + v.name + " " + f +
-                        ": a hole-band field in a description of electrons (carrier electrons)";
+                error = at_line(v.line) + "valley " + v.name + " " + f
+                        + ": a hole-band field in a description of electrons (carrier electrons)";
                 return false;
             }
         }
@@ -48,13 +48,26 @@ bool check_carrier_fields(const Material& m, std::string& error) {
     bool have[4] = {false, false, false, false};
     for (const auto& v : m.valleys) {
         const std::string f = at_line(v.line) + "valley " + v.name + " ";
-        if (v.form != 0) { error = f + "form: hole bands are spherical (form 0)"; return false; }
-        if (v.count != 1) { error = f + "count: an electron field; a hole band stands for one band (count 1)"; return false; }
-        if (v.band == 0) { error = f + "band: missing (heavy, light or split)"; return false; }
-        if (have[v.band]) { error = f + "band: a second " + kBandNames[v.band] + " band"; return false; }
+        if (v.form != 0) {
+            error = f + "form: hole bands are spherical (form 0)";
+            return false;
+        }
+        if (v.count != 1) {
+            error = f + "count: an electron field; a hole band stands for one band (count 1)";
+            return false;
+        }
+        if (v.band == 0) {
+            error = f + "band: missing (heavy, light or split)";
+            return false;
+        }
+        if (have[v.band]) {
+            error = f + "band: a second " + kBandNames[v.band] + " band";
+            return false;
+        }
         have[v.band] = true;
         if (!(v.acoustic > 0)) {
-            error = f + "acoustic: missing; every hole band needs its acoustic deformation potential";
+            error =
+                f + "acoustic: missing; every hole band needs its acoustic deformation potential";
             return false;
         }
         if ((v.band == 3) != (v.energy > 0)) {
@@ -63,7 +76,8 @@ bool check_carrier_fields(const Material& m, std::string& error) {
         }
         for (const auto& o : m.valleys)
             if ((o.nonpolar > 0) != (v.nonpolar > 0)) {
-                error = f + "nonpolar: missing; given for band " + o.name + ", it couples every pair of bands";
+                error = f + "nonpolar: missing; given for band " + o.name
+                        + ", it couples every pair of bands";
                 return false;
             }
     }
@@ -83,7 +97,8 @@ bool plan_holes(const Material& m, std::vector<std::vector<Lambda>>& out, std::s
         if (m.doping > 0) ls.push_back({Kind::IMP, i, 1, 0, 0, 1, 0, "IMP   "});
         for (int j = 0; j < nva; ++j) {
             const double de = m.valleys[j].energy - v.energy;
-            ls.push_back({Kind::ACO, j, 1, 0, 0, 1, -de, name_of("ACO", digit(j + 1), ' ', ' '), true});
+            ls.push_back(
+                {Kind::ACO, j, 1, 0, 0, 1, -de, name_of("ACO", digit(j + 1), ' ', ' '), true});
         }
         if (m.hw_polar > 0) {
             const double hw = m.hw_polar;
@@ -94,20 +109,25 @@ bool plan_holes(const Material& m, std::vector<std::vector<Lambda>>& out, std::s
                 const Valley& f = m.valleys[j];
                 if (j == i || v.band == 3 || f.band == 3) continue;
                 const double de = f.energy - v.energy;
-                ls.push_back({Kind::IV0E, j, 1, hw, 0, 1, -hw - de, name_of("IV0", digit(j + 1), '1', 'E'), true});
-                ls.push_back({Kind::IV0A, j, 1, hw, 0, 1, hw - de, name_of("IV0", digit(j + 1), '1', 'A'), true});
+                ls.push_back({Kind::IV0E, j, 1, hw, 0, 1, -hw - de,
+                              name_of("IV0", digit(j + 1), '1', 'E'), true});
+                ls.push_back({Kind::IV0A, j, 1, hw, 0, 1, hw - de,
+                              name_of("IV0", digit(j + 1), '1', 'A'), true});
             }
         }
         if (v.nonpolar > 0)
             for (int j = 0; j < nva; ++j) {
                 const double de = m.valleys[j].energy - v.energy, hw = m.hw_nonpolar;
-                ls.push_back({Kind::ONPE, j, 1, hw, 0, 1, -hw - de, name_of("ONP", digit(i + 1), digit(j + 1), 'E'), true});
-                ls.push_back({Kind::ONPA, j, 1, hw, 0, 1, hw - de, name_of("ONP", digit(i + 1), digit(j + 1), 'A'), true});
+                ls.push_back({Kind::ONPE, j, 1, hw, 0, 1, -hw - de,
+                              name_of("ONP", digit(i + 1), digit(j + 1), 'E'), true});
+                ls.push_back({Kind::ONPA, j, 1, hw, 0, 1, hw - de,
+                              name_of("ONP", digit(i + 1), digit(j + 1), 'A'), true});
             }
         if (m.ionisation) ls.push_back({Kind::ION, i, 1, 0, 0, 1, 0, "ION   "});
         ls.push_back({Kind::SSC, i, 1, 0, 0, 1, 0, "SSC   "});
         if (static_cast<int>(ls.size()) > tables::kLambdas) {
-            error = "valley " + v.name + ": " + std::to_string(ls.size()) + " mechanisms, more than 40";
+            error =
+                "valley " + v.name + ": " + std::to_string(ls.size()) + " mechanisms, more than 40";
             return false;
         }
     }
@@ -123,19 +143,21 @@ double hole_rate(const Material& m, int iv, const Lambda& l, double e) {
     const bool emission = l.kind == Kind::ONPE || l.kind == Kind::OPLE || l.kind == Kind::IV0E;
     switch (l.kind) {
         case Kind::ACO:
-            return holes::kDeformationOverlap *
-                   phys::acoustic(bf, ef, t, std::sqrt(v.acoustic * f.acoustic), m.density, m.sound);
+            return holes::kDeformationOverlap
+                   * phys::acoustic(bf, ef, t, std::sqrt(v.acoustic * f.acoustic), m.density,
+                                    m.sound);
         case Kind::ONPE:
         case Kind::ONPA:
-            return holes::kDeformationOverlap *
-                   phys::optical0(bf, ef, t, std::sqrt(v.nonpolar * f.nonpolar), l.hw, 1, m.density, emission);
+            return holes::kDeformationOverlap
+                   * phys::optical0(bf, ef, t, std::sqrt(v.nonpolar * f.nonpolar), l.hw, 1,
+                                    m.density, emission);
         case Kind::OPLE:
         case Kind::OPLA:
         case Kind::IV0E:
         case Kind::IV0A:
-            return holes::polar(bi, e, v.band, bf, ef, f.band, t, l.hw, m.eps_static, m.eps_optic, emission);
-        default:
-            return 0.0;
+            return holes::polar(bi, e, v.band, bf, ef, f.band, t, l.hw, m.eps_static, m.eps_optic,
+                                emission);
+        default: return 0.0;
     }
 }
 
@@ -150,7 +172,8 @@ double polar_angular(int bi, int bj, double k, double kp) {
     if ((bi == 3) != (bj == 3)) return 0.0;
     double a = k * k + kp * kp;
     const double b = 2.0 * k * kp;
-    if (a - b < 1e-12 * a) a = b * (1.0 + 1e-12);  // equal wave vectors: the log singularity, integrable
+    if (a - b < 1e-12 * a)
+        a = b * (1.0 + 1e-12);  // equal wave vectors: the log singularity, integrable
     const double r = b / a;
     double j0 = 0, j2 = 0;  // integrals of 1 and c^2 over (a - b c)
     if (r < 0.5) {
@@ -170,15 +193,16 @@ double polar_angular(int bi, int bj, double k, double kp) {
     return bi == bj ? (j0 + 3.0 * j2) / 4.0 : 3.0 * (j0 - j2) / 4.0;
 }
 
-double polar(const phys::Band& bi, double e, int band_i, const phys::Band& bf, double ef, int band_f,
-             double t, double hw, double eps_s, double eps_inf, bool emission) {
+double polar(const phys::Band& bi, double e, int band_i, const phys::Band& bf, double ef,
+             int band_f, double t, double hw, double eps_s, double eps_inf, bool emission) {
     if (e <= 0 || ef <= 0) return 0.0;
     const double ang = polar_angular(band_i, band_f, k_of(bi, e), k_of(bf, ef));
     if (ang <= 0) return 0.0;
     const double w = hw * phys::kQ / phys::kHbar;
     const double n = phys::occupation(hw, t) + (emission ? 1.0 : 0.0);
-    return phys::kQ * phys::kQ * w * (1.0 / eps_inf - 1.0 / eps_s) * n * bf.md * phys::kM0 * k_of(bf, ef) *
-           (1.0 + 2.0 * bf.alpha * ef) * ang / (4.0 * phys::kPi * phys::kEps0 * phys::kHbar * phys::kHbar);
+    return phys::kQ * phys::kQ * w * (1.0 / eps_inf - 1.0 / eps_s) * n * bf.md * phys::kM0
+           * k_of(bf, ef) * (1.0 + 2.0 * bf.alpha * ef) * ang
+           / (4.0 * phys::kPi * phys::kEps0 * phys::kHbar * phys::kHbar);
 }
 
 }  // namespace holes

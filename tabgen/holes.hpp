@@ -38,8 +38,8 @@ double polar_angular(int bi, int bj, double k, double kp);
 // Frohlich rate from band bi (kinetic energy e) to band bf (final kinetic energy ef), with
 // the overlap factors inside the angular integral: hw the LO phonon (eV), relative
 // permittivities eps_s and eps_inf.
-double polar(const phys::Band& bi, double e, int band_i, const phys::Band& bf, double ef, int band_f,
-             double t, double hw, double eps_s, double eps_inf, bool emission);
+double polar(const phys::Band& bi, double e, int band_i, const phys::Band& bf, double ef,
+             int band_f, double t, double hw, double eps_s, double eps_inf, bool emission);
 
 }  // namespace holes
 }  // namespace tabgen

@@ -27,19 +27,21 @@ int usage() {
 }
 
 void summary(const tabgen::Material& m, const tabgen::Generated& g) {
-    std::printf("%s: %s, %d valley(s), %d rate values, %d totals\n", m.table.c_str(), m.name.c_str(), g.t.NVA,
-                g.c.NCOMP, g.c.IDRLT1);
+    std::printf("%s: %s, %d valley(s), %d rate values, %d totals\n", m.table.c_str(),
+                m.name.c_str(), g.t.NVA, g.c.NCOMP, g.c.IDRLT1);
     if (!m.alloy_a.empty()) {
-        std::printf("  alloy %s(%.4g) %s(%.4g): gap %.4g eV;", m.alloy_a.c_str(), m.alloy_x, m.alloy_b.c_str(),
-                    1.0 - m.alloy_x, m.gap);
+        std::printf("  alloy %s(%.4g) %s(%.4g): gap %.4g eV;", m.alloy_a.c_str(), m.alloy_x,
+                    m.alloy_b.c_str(), 1.0 - m.alloy_x, m.gap);
         for (const auto& v : m.valleys)
-            std::printf(" %s %.4g eV mass %.4g alpha %.3g;", v.name.c_str(), v.energy, v.md, v.alpha);
+            std::printf(" %s %.4g eV mass %.4g alpha %.3g;", v.name.c_str(), v.energy, v.md,
+                        v.alpha);
         std::printf(" alloy potential %.4g eV\n", m.alloy_potential);
     }
     for (int iv = 1; iv <= g.t.NVA; ++iv) {
-        std::printf("  valley %-6s %4d energies to %.4g eV, %2d lambdas, %2d domains, total%s (1/s):",
-                    m.valleys[iv - 1].name.c_str(), g.t.NEN[iv], g.t.ENMAX[iv], g.t.NLAM[iv], g.t.NDOM[iv],
-                    m.total_per_domain ? "s" : "");
+        std::printf(
+            "  valley %-6s %4d energies to %.4g eV, %2d lambdas, %2d domains, total%s (1/s):",
+            m.valleys[iv - 1].name.c_str(), g.t.NEN[iv], g.t.ENMAX[iv], g.t.NLAM[iv], g.t.NDOM[iv],
+            m.total_per_domain ? "s" : "");
         if (m.total_per_domain) {
             for (double x : g.gamma[iv - 1]) std::printf(" %.3g", x);
         } else {
@@ -68,7 +70,9 @@ int main(int argc, char** argv) {
     if (files.empty()) return usage();
 
     // Every description is read, checked and computed before the repository is touched.
-    struct Out { std::string file, table, text, line; };
+    struct Out {
+        std::string file, table, text, line;
+    };
     std::vector<Out> outs;
     for (const auto& f : files) {
         tabgen::Material m;
@@ -77,18 +81,21 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tabgen: %s\n", err.c_str());
             return 1;
         }
-        for (const auto& w : m.warnings) std::fprintf(stderr, "tabgen: %s: warning: %s\n", f.c_str(), w.c_str());
+        for (const auto& w : m.warnings)
+            std::fprintf(stderr, "tabgen: %s: warning: %s\n", f.c_str(), w.c_str());
         std::string line;
         if (!tabgen::catalogue_line(m, line, err)) {
             std::fprintf(stderr, "tabgen: %s: %s\n", f.c_str(), err.c_str());
             return 1;
         }
         for (const auto& o : outs) {
-            const char* what = o.table == m.table                    ? "the same table name"
-                               : tabgen::same_material(o.line, line) ? "the same material, carrier, temperature and doping"
-                                                                     : nullptr;
+            const char* what = o.table == m.table ? "the same table name"
+                               : tabgen::same_material(o.line, line)
+                                   ? "the same material, carrier, temperature and doping"
+                                   : nullptr;
             if (what != nullptr) {
-                std::fprintf(stderr, "tabgen: %s and %s give %s (%s): one table would replace the other; "
+                std::fprintf(stderr,
+                             "tabgen: %s and %s give %s (%s): one table would replace the other; "
                              "give each its own, or build them in separate calls\n",
                              o.file.c_str(), f.c_str(), what, m.table.c_str());
                 return 1;
@@ -111,14 +118,16 @@ int main(int argc, char** argv) {
     tabgen::Lock lock;
     std::string err;
     if (!lock.acquire(lock_path, err, [&] {
-            std::fprintf(stderr, "tabgen: %s: another tabgen is updating this repository; waiting for it\n",
+            std::fprintf(stderr,
+                         "tabgen: %s: another tabgen is updating this repository; waiting for it\n",
                          lock_path.c_str());
         })) {
         std::fprintf(stderr, "tabgen: %s\n", err.c_str());
         return 1;
     }
     std::string catalogue;
-    if (tabgen::read_bounded(catalogue_path, kMaxCatalogueBytes, catalogue, err) == tabgen::ReadResult::Failed) {
+    if (tabgen::read_bounded(catalogue_path, kMaxCatalogueBytes, catalogue, err)
+        == tabgen::ReadResult::Failed) {
         std::fprintf(stderr, "tabgen: %s: cannot read the catalogue: %s; nothing was written\n",
                      catalogue_path.c_str(), err.c_str());
         return 1;
@@ -127,9 +136,11 @@ int main(int argc, char** argv) {
         std::vector<std::string> dropped;
         catalogue = tabgen::merge_catalogue(catalogue, o.line, &dropped);
         for (const auto& d : dropped)
-            std::fprintf(stderr, "tabgen: %s: the line of table %s for the same material, carrier, temperature "
-                         "and doping is replaced by table %s\n",
-                         catalogue_path.c_str(), d.substr(0, d.find(' ')).c_str(), o.table.c_str());
+            std::fprintf(
+                stderr,
+                "tabgen: %s: the line of table %s for the same material, carrier, temperature "
+                "and doping is replaced by table %s\n",
+                catalogue_path.c_str(), d.substr(0, d.find(' ')).c_str(), o.table.c_str());
     }
     std::vector<std::pair<std::string, std::string>> outputs;
     for (auto& o : outs) outputs.push_back({dir + "/" + o.table + "-bin", std::move(o.text)});

@@ -21,7 +21,8 @@ struct Ctx {
     int line = 0;
     std::string& error;
     bool fail(const std::string& field, const std::string& what) {
-        error = "line " + std::to_string(line) + ": " + printable(field.substr(0, 60)) + ": " + printable(what);
+        error = "line " + std::to_string(line) + ": " + printable(field.substr(0, 60)) + ": "
+                + printable(what);
         return false;
     }
     // Text taken from the description, shortened and with unprintable bytes shown as '?'.
@@ -93,7 +94,10 @@ bool parse_valley(Ctx& cx, const std::vector<std::string>& t, Valley& v) {
         if (!seen.insert(key).second) return cx.fail(field, "given twice");
         if (key == "mass") {
             size_t j = i + 1;
-            while (j < t.size() && nmass < 2 && to_real(t[j], mass[nmass])) { ++nmass; ++j; }
+            while (j < t.size() && nmass < 2 && to_real(t[j], mass[nmass])) {
+                ++nmass;
+                ++j;
+            }
             if (nmass == 0) return cx.fail(field, "missing value");
             i = j;
             continue;
@@ -110,14 +114,16 @@ bool parse_valley(Ctx& cx, const std::vector<std::string>& t, Valley& v) {
             else if (val == "split") v.band = 3;
             else return cx.fail(field, "must be heavy, light or split");
         } else if (key == "dos") {
-            if (!to_real(val, v.dos) || !(v.dos > 0)) return cx.fail(field, "must be a number above 0");
+            if (!to_real(val, v.dos) || !(v.dos > 0))
+                return cx.fail(field, "must be a number above 0");
         } else if (key == "count") {
             if (!to_int(val, v.count) || v.count < 1 || v.count > 8)
                 return cx.fail(field, "must be an integer from 1 to 8");
         } else if (key == "varshni") {
-            if (i + 2 >= t.size() || !to_real(t[i + 1], v.varshni_a) || !to_real(t[i + 2], v.varshni_b) ||
-                !(v.varshni_a > 0) || !(v.varshni_b >= 0))
-                return cx.fail(field, "expected two numbers: a (eV/K, above 0) and b (K, not negative)");
+            if (i + 2 >= t.size() || !to_real(t[i + 1], v.varshni_a)
+                || !to_real(t[i + 2], v.varshni_b) || !(v.varshni_a > 0) || !(v.varshni_b >= 0))
+                return cx.fail(field,
+                               "expected two numbers: a (eV/K, above 0) and b (K, not negative)");
             i += 3;
             continue;
         } else if (key == "alpha" || key == "energy" || key == "acoustic" || key == "nonpolar") {
@@ -138,11 +144,13 @@ bool parse_valley(Ctx& cx, const std::vector<std::string>& t, Valley& v) {
     for (int k = 0; k < nmass; ++k)
         if (!(mass[k] > 0)) return cx.fail("valley " + v.name + " mass", "must be above 0");
     if (v.form == 0) {
-        if (nmass != 1) return cx.fail("valley " + v.name + " mass", "a spherical valley takes one mass");
+        if (nmass != 1)
+            return cx.fail("valley " + v.name + " mass", "a spherical valley takes one mass");
         v.ml = v.mt = v.md = mass[0];
     } else {
         if (nmass != 2)
-            return cx.fail("valley " + v.name + " mass", "an ellipsoidal valley takes two masses (ml mt)");
+            return cx.fail("valley " + v.name + " mass",
+                           "an ellipsoidal valley takes two masses (ml mt)");
         v.ml = mass[0];
         v.mt = mass[1];
         v.md = std::cbrt(v.ml * v.mt * v.mt);
@@ -151,13 +159,15 @@ bool parse_valley(Ctx& cx, const std::vector<std::string>& t, Valley& v) {
 }
 
 bool parse_intervalley(Ctx& cx, const std::vector<std::string>& t, IntervalleySpec& s) {
-    if (t.size() != 6) return cx.fail("intervalley", "expected: valley valley order energy coupling");
+    if (t.size() != 6)
+        return cx.fail("intervalley", "expected: valley valley order energy coupling");
     s.a = t[1];
     s.b = t[2];
     s.line = cx.line;
     if (!to_int(t[3], s.order) || (s.order != 0 && s.order != 1))
         return cx.fail("intervalley order", "must be 0 or 1");
-    if (!to_real(t[4], s.hw) || !(s.hw > 0)) return cx.fail("intervalley energy", "must be a number above 0");
+    if (!to_real(t[4], s.hw) || !(s.hw > 0))
+        return cx.fail("intervalley energy", "must be a number above 0");
     if (!to_real(t[5], s.coupling) || !(s.coupling >= 0))
         return cx.fail("intervalley coupling", "must be a number, not negative");
     if ((s.b == "=" || s.b == "~") && s.a != "*")
@@ -168,10 +178,16 @@ bool parse_intervalley(Ctx& cx, const std::vector<std::string>& t, IntervalleySp
 bool check_whole(Ctx& cx, Material& m, const std::set<std::string>& seen) {
     cx.line = 0;
     auto& e = cx.error;
-    for (const char* req : {"material", "table", "carrier", "temperature", "doping", "deltae", "etop",
-                            "gap", "density", "sound"})
-        if (!seen.count(req)) { e = std::string(req) + ": missing"; return false; }
-    if (m.valleys.empty()) { e = "valley: at least one valley is needed"; return false; }
+    for (const char* req : {"material", "table", "carrier", "temperature", "doping", "deltae",
+                            "etop", "gap", "density", "sound"})
+        if (!seen.count(req)) {
+            e = std::string(req) + ": missing";
+            return false;
+        }
+    if (m.valleys.empty()) {
+        e = "valley: at least one valley is needed";
+        return false;
+    }
     if (m.valleys[0].varshni_a > 0) {
         e = "valley " + m.valleys[0].name + " varshni: the first valley follows gap_varshni";
         return false;
@@ -192,10 +208,14 @@ bool check_whole(Ctx& cx, Material& m, const std::set<std::string>& seen) {
             e = "eps_static/eps_optic: needed for polar optical scattering";
             return false;
         }
-        if (!(m.eps_static > m.eps_optic)) { e = "eps_static: must be above eps_optic"; return false; }
+        if (!(m.eps_static > m.eps_optic)) {
+            e = "eps_static: must be above eps_optic";
+            return false;
+        }
         for (const auto& v : m.valleys)
             if (v.form != 0) {
-                e = "valley " + v.name + " form: polar optical scattering needs spherical valleys (form 0)";
+                e = "valley " + v.name
+                    + " form: polar optical scattering needs spherical valleys (form 0)";
                 return false;
             }
     }
@@ -210,13 +230,23 @@ bool check_whole(Ctx& cx, Material& m, const std::set<std::string>& seen) {
         }
     }
     auto known = [&](const std::string& n) {
-        for (const auto& v : m.valleys) if (v.name == n) return true;
+        for (const auto& v : m.valleys)
+            if (v.name == n) return true;
         return false;
     };
     for (const auto& s : m.intervalley) {
-        if (s.a != "*" && !known(s.a)) { e = "line " + std::to_string(s.line) + ": intervalley: unknown valley " + s.a; return false; }
-        if (s.b != "=" && s.b != "~" && !known(s.b)) { e = "line " + std::to_string(s.line) + ": intervalley: unknown valley " + s.b; return false; }
-        if (s.a == "*" && s.b != "=" && s.b != "~") { e = "line " + std::to_string(s.line) + ": intervalley: \"*\" goes with \"=\" or \"~\""; return false; }
+        if (s.a != "*" && !known(s.a)) {
+            e = "line " + std::to_string(s.line) + ": intervalley: unknown valley " + s.a;
+            return false;
+        }
+        if (s.b != "=" && s.b != "~" && !known(s.b)) {
+            e = "line " + std::to_string(s.line) + ": intervalley: unknown valley " + s.b;
+            return false;
+        }
+        if (s.a == "*" && s.b != "=" && s.b != "~") {
+            e = "line " + std::to_string(s.line) + ": intervalley: \"*\" goes with \"=\" or \"~\"";
+            return false;
+        }
     }
     return true;
 }
@@ -281,7 +311,8 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
         if (!seen.insert(key).second) return cx.fail(key, "given twice");
         lines[key] = cx.line;
         if (key == "material") {
-            if (t.size() != 2 || !name_ok(t[1], 12)) return cx.fail(key, "one name of 1 to 12 characters A-Z, 0-9, _");
+            if (t.size() != 2 || !name_ok(t[1], 12))
+                return cx.fail(key, "one name of 1 to 12 characters A-Z, 0-9, _");
             m.name = t[1];
         } else if (key == "table") {
             // The simulator names the table file after the first six characters of the
@@ -295,7 +326,8 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             m.carrier = t[1] == "electrons" ? 'E' : 'T';
         } else if (key == "temperature") {
             if (!one_real(cx, t, m.temperature, 0, true)) return false;
-            if (m.temperature < 1 || m.temperature > 9999) return cx.fail(key, "must lie between 1 and 9999 K");
+            if (m.temperature < 1 || m.temperature > 9999)
+                return cx.fail(key, "must lie between 1 and 9999 K");
         } else if (key == "doping") {
             if (!one_real(cx, t, m.doping, 0, false)) return false;
             if (m.doping > 1e22) return cx.fail(key, "must not exceed 1e22 cm-3");
@@ -317,8 +349,8 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             if (!one_real(cx, t, m.gap, 0, true)) return false;
         } else if (key == "gap_varshni") {
             if (seen.count("gap")) return cx.fail(key, "give either gap or gap_varshni");
-            if (t.size() != 4 || !to_real(t[1], m.gap0) || !to_real(t[2], m.gap_a) || !to_real(t[3], m.gap_b) ||
-                !(m.gap0 > 0) || !(m.gap_a > 0) || !(m.gap_b >= 0))
+            if (t.size() != 4 || !to_real(t[1], m.gap0) || !to_real(t[2], m.gap_a)
+                || !to_real(t[3], m.gap_b) || !(m.gap0 > 0) || !(m.gap_a > 0) || !(m.gap_b >= 0))
                 return cx.fail(key, "expected: gap at 0 K (eV, above 0), a (eV/K, above 0), b (K)");
             seen.insert("gap");
         } else if (key == "density") {
@@ -334,13 +366,16 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
         } else if (key == "nonpolar_phonon") {
             if (!one_real(cx, t, m.hw_nonpolar, 0, false)) return false;
         } else if (key == "impurity_correction") {
-            if (t.size() != 4) return cx.fail(key, "expected: gain, reference density (cm-3), exponent");
+            if (t.size() != 4)
+                return cx.fail(key, "expected: gain, reference density (cm-3), exponent");
             if (!to_real(t[1], m.imp_gain) || !(m.imp_gain > -1) || m.imp_gain > 100)
-                return cx.fail("impurity_correction gain", "must be a number above -1, at most 100");
+                return cx.fail("impurity_correction gain",
+                               "must be a number above -1, at most 100");
             if (!to_real(t[2], m.imp_n0) || !(m.imp_n0 > 0))
                 return cx.fail("impurity_correction density", "must be a number above 0");
             if (!to_real(t[3], m.imp_power) || !(m.imp_power > 0) || m.imp_power > 4)
-                return cx.fail("impurity_correction exponent", "must be a number above 0, at most 4");
+                return cx.fail("impurity_correction exponent",
+                               "must be a number above 0, at most 4");
         } else if (key == "ionisation") {
             if (t.size() != 3) return cx.fail(key, "expected: threshold (eV) prefactor (1/s)");
             if (!to_real(t[1], m.ii_threshold) || !(m.ii_threshold > 0))
@@ -359,15 +394,16 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
     if (!m.alloy_a.empty() && !apply_alloy(m, seen, lines, error)) return false;
     if (!check_whole(cx, m, seen)) return false;
     if (seen.count("alloy_potential") && m.alloy_a.empty()) {
-        error = "line " + std::to_string(lines["alloy_potential"]) +
-                ": alloy_potential: only for an alloy (an \"alloy\" statement)";
+        error = "line " + std::to_string(lines["alloy_potential"])
+                + ": alloy_potential: only for an alloy (an \"alloy\" statement)";
         return false;
     }
     if (!check_carrier_fields(m, error)) return false;
     derive(m);
     for (const auto& v : m.valleys)
         if (v.energy < m.valleys[0].energy) {
-            error = "valley " + v.name + " varshni: below the first valley at " + std::to_string(m.temperature) + " K";
+            error = "valley " + v.name + " varshni: below the first valley at "
+                    + std::to_string(m.temperature) + " K";
             return false;
         }
     return true;
@@ -379,11 +415,8 @@ bool read_material(const std::string& path, Material& m, std::string& error) {
         case ReadResult::Missing:
             error = path + ": cannot open: " + std::strerror(ENOENT);
             return false;
-        case ReadResult::Failed:
-            error = path + ": cannot read: " + why;
-            return false;
-        case ReadResult::Ok:
-            break;
+        case ReadResult::Failed: error = path + ": cannot read: " + why; return false;
+        case ReadResult::Ok: break;
     }
     if (!parse_material(text, m, error)) {
         error = path + ": " + error;

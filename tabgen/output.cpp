@@ -39,37 +39,99 @@ private:
 void counts(const Generated& g, std::string& o) {
     const auto& t = g.t;
     const int nva = t.NVA;
-    { Group x(o); x.integer(nva); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) x.integer(t.NLAM[iv]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) x.integer(t.NDOM[iv]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) for (int j = 1; j <= t.NDOM[iv]; ++j) x.integer(t.NLDOM[iv][j]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) x.integer(t.NEN[iv]); }
-    { Group x(o); x.integer(g.c.NCOMP); }
-    { Group x(o); x.integer(g.c.IDRLT1); }
+    {
+        Group x(o);
+        x.integer(nva);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv) x.integer(t.NLAM[iv]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv) x.integer(t.NDOM[iv]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int j = 1; j <= t.NDOM[iv]; ++j) x.integer(t.NLDOM[iv][j]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv) x.integer(t.NEN[iv]);
+    }
+    {
+        Group x(o);
+        x.integer(g.c.NCOMP);
+    }
+    {
+        Group x(o);
+        x.integer(g.c.IDRLT1);
+    }
 }
 
 void lambda_groups(const Generated& g, std::string& o) {
     const auto& t = g.t;
     const int nva = t.NVA;
-    { Group x(o); for (int n = 1; n <= g.c.NCOMP; ++n) x.real(g.c.RLCOMP[n]); }
-    { Group x(o); for (int n = 1; n <= g.c.IDRLT1; ++n) x.real(g.c.RLTCOMP[n]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.IPLAM[iv][k]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) x.integer(t.IPTOT[iv]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) for (int ie = 1; ie <= t.NEN[iv]; ++ie) x.integer(t.IDOM[iv][ie]); }
-    { Group x(o);
-      for (int iv = 1; iv <= nva; ++iv)
-          for (int j = 1; j <= t.NDOM[iv]; ++j)
-              for (int k = 1; k <= t.NLDOM[iv][j]; ++k) x.integer(t.IORDL[iv][j][k]); }
-    { Group x(o); x.real(t.DELTAE); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) x.real(t.ENMAX[iv]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.NOMLAM[iv][k]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) for (int k = 1; k <= t.NLAM[iv]; ++k) x.real(t.RLPAR[iv][k]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.NVFL[iv][k]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.IPHOL[iv][k]); }
+    {
+        Group x(o);
+        for (int n = 1; n <= g.c.NCOMP; ++n) x.real(g.c.RLCOMP[n]);
+    }
+    {
+        Group x(o);
+        for (int n = 1; n <= g.c.IDRLT1; ++n) x.real(g.c.RLTCOMP[n]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.IPLAM[iv][k]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv) x.integer(t.IPTOT[iv]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int ie = 1; ie <= t.NEN[iv]; ++ie) x.integer(t.IDOM[iv][ie]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int j = 1; j <= t.NDOM[iv]; ++j)
+                for (int k = 1; k <= t.NLDOM[iv][j]; ++k) x.integer(t.IORDL[iv][j][k]);
+    }
+    {
+        Group x(o);
+        x.real(t.DELTAE);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv) x.real(t.ENMAX[iv]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.NOMLAM[iv][k]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int k = 1; k <= t.NLAM[iv]; ++k) x.real(t.RLPAR[iv][k]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.NVFL[iv][k]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int k = 1; k <= t.NLAM[iv]; ++k) x.integer(t.IPHOL[iv][k]);
+    }
 }
 
-template <typename F>
-void per_valley_real(std::string& o, int nva, F f) {
+template <typename F> void per_valley_real(std::string& o, int nva, F f) {
     Group x(o);
     for (int iv = 1; iv <= nva; ++iv) x.real(f(iv));
 }
@@ -79,37 +141,75 @@ void band_groups(const Generated& g, std::string& o) {
     const auto& b = g.b;
     o += g.cbande;
     o += '\n';
-    { Group x(o); x.integer(b.IBMAT); }
-    { Group x(o); x.real(b.ENGAP); }
+    {
+        Group x(o);
+        x.integer(b.IBMAT);
+    }
+    {
+        Group x(o);
+        x.real(b.ENGAP);
+    }
     per_valley_real(o, nva, [&](int iv) { return b.ML[iv]; });
     per_valley_real(o, nva, [&](int iv) { return b.MT[iv]; });
     per_valley_real(o, nva, [&](int iv) { return b.MEFF[iv]; });
     per_valley_real(o, nva, [&](int iv) { return b.ENVAL[iv]; });
-    { Group x(o); x.real(b.ENEXTR); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) x.integer(b.IBVAL[iv]); }
-    { Group x(o); for (int iv = 1; iv <= nva; ++iv) x.integer(b.IFORV[iv]); }
+    {
+        Group x(o);
+        x.real(b.ENEXTR);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv) x.integer(b.IBVAL[iv]);
+    }
+    {
+        Group x(o);
+        for (int iv = 1; iv <= nva; ++iv) x.integer(b.IFORV[iv]);
+    }
     per_valley_real(o, nva, [&](int iv) { return b.ALP[iv]; });
-    for (int iv = 1; iv <= nva; ++iv) { o += g.ch.second[iv]; o += '\n'; }
-    for (int iv = 1; iv <= nva; ++iv) { o += g.ch.first[iv]; o += '\n'; }
+    for (int iv = 1; iv <= nva; ++iv) {
+        o += g.ch.second[iv];
+        o += '\n';
+    }
+    for (int iv = 1; iv <= nva; ++iv) {
+        o += g.ch.first[iv];
+        o += '\n';
+    }
 }
 
 void phonon_groups(const Generated& g, std::string& o) {
     const int nva = g.t.NVA;
     const auto& p = g.p;
-    { Group x(o); x.real(p.TEMP); }
-    { Group x(o); x.real(p.RPMAT); }
-    { Group x(o); x.real(0.0f); }
+    {
+        Group x(o);
+        x.real(p.TEMP);
+    }
+    {
+        Group x(o);
+        x.real(p.RPMAT);
+    }
+    {
+        Group x(o);
+        x.real(0.0f);
+    }
     per_valley_real(o, nva, [&](int) { return 0.0f; });
-    { Group x(o); x.real(p.HWOPL); }
-    { Group x(o); x.real(p.HWONP); }
+    {
+        Group x(o);
+        x.real(p.HWOPL);
+    }
+    {
+        Group x(o);
+        x.real(p.HWONP);
+    }
     auto ints = [&](const auto& a) {
         Group x(o);
-        for (int iv = 1; iv <= nva; ++iv) for (int jv = 1; jv <= nva; ++jv) x.integer(a[iv][jv]);
+        for (int iv = 1; iv <= nva; ++iv)
+            for (int jv = 1; jv <= nva; ++jv) x.integer(a[iv][jv]);
     };
     auto reals = [&](const auto& a) {
         Group x(o);
         for (int ph = 1; ph <= tables::kPhonons; ++ph)
-            for (int iv = 1; iv <= nva; ++iv) for (int jv = 1; jv <= nva; ++jv) x.real(a[ph][iv][jv]);
+            for (int iv = 1; iv <= nva; ++iv)
+                for (int jv = 1; jv <= nva; ++jv) x.real(a[ph][iv][jv]);
     };
     ints(p.NZIV0);
     reals(p.HWIV0);
@@ -117,7 +217,10 @@ void phonon_groups(const Generated& g, std::string& o) {
     ints(p.NZIV1);
     reals(p.HWIV1);
     reals(p.CPIV1);
-    { Group x(o); x.real(p.EPBF); }
+    {
+        Group x(o);
+        x.real(p.EPBF);
+    }
 }
 
 std::string fixed(const char* fmt, double v) {
@@ -126,7 +229,9 @@ std::string fixed(const char* fmt, double v) {
     return buf;
 }
 
-std::string pad(const std::string& s, size_t n) { return s.size() >= n ? s.substr(0, n) : s + std::string(n - s.size(), ' '); }
+std::string pad(const std::string& s, size_t n) {
+    return s.size() >= n ? s.substr(0, n) : s + std::string(n - s.size(), ' ');
+}
 
 }  // namespace
 
@@ -155,7 +260,8 @@ bool catalogue_line(const Material& m, std::string& line, std::string& error) {
         error = "doping: does not fit the catalogue";
         return false;
     }
-    line = pad(m.table, 12) + "    " + pad(m.name, 12) + "    " + temp + "    " + m.carrier + "    " + dop;
+    line = pad(m.table, 12) + "    " + pad(m.name, 12) + "    " + temp + "    " + m.carrier + "    "
+           + dop;
     return true;
 }
 
@@ -191,7 +297,8 @@ bool key_of(std::string line, Key& k) {
     const std::string mat = column(line, 17, 28);
     const std::string car = column(line, 42, 42);
     const std::string dop = column(line, 47, 57);
-    if (mat.empty() || car.size() != 1 || !number(column(line, 33, 37), k.temperature) || !number(dop, k.doping))
+    if (mat.empty() || car.size() != 1 || !number(column(line, 33, 37), k.temperature)
+        || !number(dop, k.doping))
         return false;
     k.material = mat.substr(0, mat.find(' '));
     k.carrier = car[0];
@@ -204,12 +311,13 @@ bool key_of(std::string line, Key& k) {
 bool same_material(const std::string& a, const std::string& b) {
     Key x, y;
     if (!key_of(a, x) || !key_of(b, y)) return false;
-    return x.material == y.material && x.carrier == y.carrier &&
-           static_cast<float>(x.temperature) == static_cast<float>(y.temperature) &&
-           std::fabs(x.doping - y.doping) <= 0.01 * std::fabs(y.doping);
+    return x.material == y.material && x.carrier == y.carrier
+           && static_cast<float>(x.temperature) == static_cast<float>(y.temperature)
+           && std::fabs(x.doping - y.doping) <= 0.01 * std::fabs(y.doping);
 }
 
-std::string merge_catalogue(const std::string& catalogue, const std::string& line, std::vector<std::string>* dropped) {
+std::string merge_catalogue(const std::string& catalogue, const std::string& line,
+                            std::vector<std::string>* dropped) {
     std::istringstream in(catalogue);
     std::string out, l;
     bool placed = false;

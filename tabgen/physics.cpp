@@ -13,10 +13,13 @@ double dos(const Band& b, double e) {
     if (e <= 0) return 0.0;
     const double m = b.md * kM0;
     const double g = gamma_of(b, e) * kQ;
-    return std::pow(m, 1.5) * std::sqrt(2.0 * g) * (1.0 + 2.0 * b.alpha * e) / (2.0 * kPi * kPi * kHbar * kHbar * kHbar);
+    return std::pow(m, 1.5) * std::sqrt(2.0 * g) * (1.0 + 2.0 * b.alpha * e)
+           / (2.0 * kPi * kPi * kHbar * kHbar * kHbar);
 }
 
-double k_squared(const Band& b, double e) { return 2.0 * b.md * kM0 * gamma_of(b, e) * kQ / (kHbar * kHbar); }
+double k_squared(const Band& b, double e) {
+    return 2.0 * b.md * kM0 * gamma_of(b, e) * kQ / (kHbar * kHbar);
+}
 
 }  // namespace
 
@@ -46,7 +49,8 @@ double optical1(const Band& bi, double e, const Band& bf, double ef, double t, d
     return kPi * d * d * q2 * z / (rho * w) * dos(bf, ef) * n;
 }
 
-double polar(const Band& b, double e, double t, double hw, double eps_s, double eps_inf, bool emission) {
+double polar(const Band& b, double e, double t, double hw, double eps_s, double eps_inf,
+             bool emission) {
     const double ef = emission ? e - hw : e + hw;
     if (e <= 0 || ef <= 0) return 0.0;
     const double a = b.alpha;
@@ -55,11 +59,12 @@ double polar(const Band& b, double e, double t, double hw, double eps_s, double 
     const double ca = 2.0 * (1.0 + a * e) * (1.0 + a * ef) + a * (g + gf);
     const double cA = ca * ca;
     const double cB = -2.0 * a * sg * sgf * (4.0 * (1.0 + a * e) * (1.0 + a * ef) + a * (g + gf));
-    const double cC = 4.0 * (1.0 + a * e) * (1.0 + a * ef) * (1.0 + 2.0 * a * e) * (1.0 + 2.0 * a * ef);
+    const double cC =
+        4.0 * (1.0 + a * e) * (1.0 + a * ef) * (1.0 + 2.0 * a * e) * (1.0 + 2.0 * a * ef);
     const double f0 = (cA * std::log(std::fabs((sg + sgf) / (sg - sgf))) + cB) / cC;
     const double w = hw * kQ / kHbar;
-    const double pre = kQ * kQ * w * (1.0 / eps_inf - 1.0 / eps_s) * std::sqrt(b.md * kM0) /
-                       (4.0 * kPi * std::sqrt(2.0) * kEps0 * kHbar);
+    const double pre = kQ * kQ * w * (1.0 / eps_inf - 1.0 / eps_s) * std::sqrt(b.md * kM0)
+                       / (4.0 * kPi * std::sqrt(2.0) * kEps0 * kHbar);
     const double n = occupation(hw, t) + (emission ? 1.0 : 0.0);
     return pre * (1.0 + 2.0 * a * ef) / std::sqrt(g * kQ) * f0 * n;
 }
@@ -77,7 +82,8 @@ double fermi_integral(double j, double eta) {
     for (int i = 0; i <= n; ++i) {
         const double u = i * h;
         const double x = u * u;
-        const double f = x - eta > 0 ? std::exp(eta - x) / (1.0 + std::exp(eta - x)) : 1.0 / (1.0 + std::exp(x - eta));
+        const double f = x - eta > 0 ? std::exp(eta - x) / (1.0 + std::exp(eta - x))
+                                     : 1.0 / (1.0 + std::exp(x - eta));
         const double v = 2.0 * std::pow(u, 2.0 * j + 1.0) * f;
         sum += (i == 0 || i == n ? 1.0 : (i % 2 ? 4.0 : 2.0)) * v;
     }
@@ -85,7 +91,8 @@ double fermi_integral(double j, double eta) {
 }
 
 // Common factor (2 pi / hbar) N (z q^2/eps)^2 g(E) and k^2.
-void impurity_parts(const Band& b, double e, double ni, double eps_s, double z, double& pre, double& k2) {
+void impurity_parts(const Band& b, double e, double ni, double eps_s, double z, double& pre,
+                    double& k2) {
     const double eps = eps_s * kEps0;
     k2 = k_squared(b, e);
     const double c = z * kQ * kQ / eps;
@@ -102,7 +109,8 @@ double effective_dos(double md, double t) {
 
 double reduced_fermi_level(double n, double nc) {
     // F_1/2 rises monotonically; bracket between the non-degenerate and degenerate limits.
-    double lo = std::log(n / nc) - 1.0, hi = std::max(lo + 2.0, std::pow(0.75 * std::sqrt(kPi) * n / nc, 2.0 / 3.0) + 2.0);
+    double lo = std::log(n / nc) - 1.0,
+           hi = std::max(lo + 2.0, std::pow(0.75 * std::sqrt(kPi) * n / nc, 2.0 / 3.0) + 2.0);
     for (int i = 0; i < 100; ++i) {
         const double mid = 0.5 * (lo + hi);
         (fermi_half(mid) < n / nc ? lo : hi) = mid;
@@ -123,7 +131,8 @@ double impurity_momentum(const Band& b, double e, double ni, double beta2, doubl
     impurity_parts(b, e, ni, eps_s, z, pre, k2);
     const double eta = 4.0 * k2 / beta2;
     // ln(1 + eta) - eta/(1 + eta), by its series when eta is small (cancellation).
-    const double g = eta < 1e-3 ? eta * eta * (0.5 - 2.0 * eta / 3.0 + 0.75 * eta * eta) : std::log1p(eta) - eta / (1.0 + eta);
+    const double g = eta < 1e-3 ? eta * eta * (0.5 - 2.0 * eta / 3.0 + 0.75 * eta * eta)
+                                : std::log1p(eta) - eta / (1.0 + eta);
     return pre / (8.0 * k2 * k2) * g;
 }
 

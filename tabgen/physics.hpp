@@ -38,7 +38,8 @@ double optical1(const Band& bi, double e, const Band& bf, double ef, double t, d
 
 // Polar optical phonon (Frohlich coupling, non-parabolic overlap of Fawcett, Boardman and
 // Swain): LO energy hw (eV), static and optical relative permittivities.
-double polar(const Band& b, double e, double t, double hw, double eps_s, double eps_inf, bool emission);
+double polar(const Band& b, double e, double t, double hw, double eps_s, double eps_inf,
+             bool emission);
 
 // Fermi-Dirac integrals normalised as in Blakemore (Solid-State Electron. 25, 1067 (1982)):
 // F_j(eta) = 1/Gamma(j+1) \int_0^inf x^j / (1 + exp(x - eta)) dx, so that F_j -> exp(eta)
@@ -64,9 +65,11 @@ double screening_beta2(double n, double nc, double t, double eps_s);
 // density ni (cm-3) and charge z (elementary charges) screened with beta2 (1/m2), as the
 // rate that, with an isotropic final direction, relaxes momentum as the screened Coulomb
 // cross-section does. Holds for any carrier; the band gives the density of states and k.
-double impurity_momentum(const Band& b, double e, double ni, double beta2, double eps_s, double z = 1.0);
+double impurity_momentum(const Band& b, double e, double ni, double beta2, double eps_s,
+                         double z = 1.0);
 // The total (out-scattering) Brooks-Herring rate, for reference.
-double impurity_total(const Band& b, double e, double ni, double beta2, double eps_s, double z = 1.0);
+double impurity_total(const Band& b, double e, double ni, double beta2, double eps_s,
+                      double z = 1.0);
 
 // Impact ionisation, Keldysh threshold law: p ((e - eth)/eth)^2 above eth.
 double ionisation(double e, double eth, double p);

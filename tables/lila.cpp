@@ -40,8 +40,7 @@ int nva() { return tablam.NVA; }
 // ------------------------------------------------------------------ raw reads
 // A free-format read of n values starting on a fresh line. A read of no value still
 // takes one line. Returns 0 or the message number for a short or unreadable group.
-template <typename T>
-int read_values(int n, T* out) {
+template <typename T> int read_values(int n, T* out) {
     if (n <= 0) return fio::skip_line(unit()) == fio::ReadStatus::Ok ? 0 : kMsgShort;
     fio::ListReader reader(unit());
     for (int k = 0; k < n; ++k) {
@@ -58,8 +57,7 @@ int read_values(int n, T* out) {
 }
 
 // The scratch values of type T (int32_t or float).
-template <typename T>
-T* scratch_of() {
+template <typename T> T* scratch_of() {
     if constexpr (std::is_same_v<T, float>) {
         return scratch.r.data();
     } else {
@@ -69,8 +67,7 @@ T* scratch_of() {
 
 // Reads n values of type T into the scratch area. The counts checked in the earlier groups
 // keep every group inside it.
-template <typename T>
-int read_n(int n) {
+template <typename T> int read_n(int n) {
     const size_t room = std::is_same_v<T, float> ? scratch.r.size() : scratch.i.size();
     if (n > static_cast<int>(room)) return kMsgInconsistent;
     return read_values(n, scratch_of<T>());
@@ -135,8 +132,7 @@ int per_valley_list(A& dst, const Arr1<int32_t, kValleys>& counts, Ok ok) {
 }
 
 // One value per valley.
-template <typename T, typename Ok>
-int per_valley(Arr1<T, kValleys>& dst, Ok ok) {
+template <typename T, typename Ok> int per_valley(Arr1<T, kValleys>& dst, Ok ok) {
     const int n = nva();
     if (int rc = read_n<T>(n)) return rc;
     const T* buf = scratch_of<T>();
@@ -169,7 +165,8 @@ int phonon_reals(Arr3<float, kValleys, kValleys, kPhonons>& dst) {
     for (size_t p = 1; p <= kPhonons; ++p) {
         for (int iv = 1; iv <= nva(); ++iv) {
             for (int jv = 1; jv <= nva(); ++jv) {
-                dst[p][static_cast<size_t>(iv)][static_cast<size_t>(jv)] = scratch.r[static_cast<size_t>(at++)];
+                dst[p][static_cast<size_t>(iv)][static_cast<size_t>(jv)] =
+                    scratch.r[static_cast<size_t>(at++)];
             }
         }
     }
@@ -179,13 +176,13 @@ int phonon_reals(Arr3<float, kValleys, kValleys, kPhonons>& dst) {
 // The per-valley one-character codes, one line each.
 int valley_codes(Arr1<char, kValleys>& dst) {
     if (int rc = read_chars(nva())) return rc;
-    for (int iv = 1; iv <= nva(); ++iv) dst[static_cast<size_t>(iv)] = scratch.c[static_cast<size_t>(iv - 1)];
+    for (int iv = 1; iv <= nva(); ++iv)
+        dst[static_cast<size_t>(iv)] = scratch.c[static_cast<size_t>(iv - 1)];
     return 0;
 }
 
 // The reals of rates or totals: n values stored from index 1 once every value passes ok.
-template <size_t N, typename Ok>
-int real_series(std::array<float, N>& dst, int32_t count, Ok ok) {
+template <size_t N, typename Ok> int real_series(std::array<float, N>& dst, int32_t count, Ok ok) {
     int n = positive(count);
     if (n > static_cast<int>(N) - 1) return kMsgInconsistent;
     if (int rc = read_reals(n)) return rc;
@@ -199,8 +196,7 @@ int real_series(std::array<float, N>& dst, int32_t count, Ok ok) {
 // ------------------------------------------------------------------ the groups
 // Group 13: the order lists IORDL(k,j,iv), k = 1..NLDOM(j,iv), for iv, for j. Each listed
 // lambda number must lie in 1..NLAM(iv).
-template <typename F>
-void each_order_entry(F f) {
+template <typename F> void each_order_entry(F f) {
     const auto& t = tablam;
     for (size_t iv = 1; iv <= static_cast<size_t>(nva()); ++iv) {
         for (size_t j = 1; static_cast<int>(j) <= t.NDOM[iv]; ++j) {
@@ -248,7 +244,9 @@ int read_group(int g) {
         case 7: return scalar_int(c.IDRLT1, std::numeric_limits<int32_t>::min(), kTotals);
         case 8: return real_series(c.RLCOMP, c.NCOMP, [](float) { return true; });
         // The totals are -1/rate: a value that is not below 0 gives no flight time.
-        case 9: return real_series(c.RLTCOMP, c.IDRLT1, [](float v) { return std::isfinite(v) && v < 0.0f; });
+        case 9:
+            return real_series(c.RLTCOMP, c.IDRLT1,
+                               [](float v) { return std::isfinite(v) && v < 0.0f; });
         case 10:
             return per_valley_list(t.IPLAM, t.NLAM, [&](int iv, int32_t v) {
                 return in_range(v, 0, int64_t{c.NCOMP} - t.NEN[static_cast<size_t>(iv)]);
@@ -268,16 +266,23 @@ int read_group(int g) {
             t.DELTAE = scratch.r[0];
             return 0;
         // The top of each valley's table: above 0 and at least one energy step.
-        case 15: return per_valley(t.ENMAX, [&](int, float v) { return v > 0.0f && v >= t.DELTAE; });
+        case 15:
+            return per_valley(t.ENMAX, [&](int, float v) { return v > 0.0f && v >= t.DELTAE; });
         case 16: return per_valley_list(t.NOMLAM, t.NLAM, any_value);
         case 17: return per_valley_list(t.RLPAR, t.NLAM, any_value);
-        case 18: return per_valley_list(t.NVFL, t.NLAM, [](int, int32_t v) { return in_range(v, 1, nva()); });
-        case 19: return per_valley_list(t.IPHOL, t.NLAM, [](int, int32_t v) { return in_range(v, 1, kPhonons); });
+        case 18:
+            return per_valley_list(t.NVFL, t.NLAM,
+                                   [](int, int32_t v) { return in_range(v, 1, nva()); });
+        case 19:
+            return per_valley_list(t.IPHOL, t.NLAM,
+                                   [](int, int32_t v) { return in_range(v, 1, kPhonons); });
         case 20:
             if (int rc = read_chars(1)) return rc;
             cbande = scratch.c[0];
             return 0;
-        case 21: return scalar_int(b.IBMAT, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+        case 21:
+            return scalar_int(b.IBMAT, std::numeric_limits<int32_t>::min(),
+                              std::numeric_limits<int32_t>::max());
         case 22: return scalar_real(b.ENGAP);
         case 23: return per_valley(b.ML, any_value);
         case 24: return per_valley(b.MT, any_value);

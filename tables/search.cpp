@@ -128,8 +128,7 @@ bool next_record(int unit, klip::Text<80>& nfidat) {
 }
 
 // 1-based position of the first blank.
-template <size_t N>
-int32_t first_blank(const klip::Text<N>& t) {
+template <size_t N> int32_t first_blank(const klip::Text<N>& t) {
     for (size_t k = 0; k < N; ++k) {
         if (t.c[k] == ' ') return static_cast<int32_t>(k + 1);
     }
@@ -137,9 +136,9 @@ int32_t first_blank(const klip::Text<N>& t) {
 }
 
 bool same_name(std::string_view nommat) {
-    return work.in == work.inom &&
-           nommat.substr(0, static_cast<size_t>(work.inom - 1)) ==
-               work.nomrep.view().substr(0, static_cast<size_t>(work.in - 1));
+    return work.in == work.inom
+           && nommat.substr(0, static_cast<size_t>(work.inom - 1))
+                  == work.nomrep.view().substr(0, static_cast<size_t>(work.in - 1));
 }
 
 void note_record(std::string_view nommat, float temp, char type, float dopmat,
@@ -147,13 +146,13 @@ void note_record(std::string_view nommat, float temp, char type, float dopmat,
     Nearest& n = nearest;
     ++n.records;
     const std::string name(work.nomrep.trimmed());
-    if (!name.empty() && (" " + n.materials + " ").find(" " + name + " ") == std::string::npos &&
-        n.materials.size() < 200) {
+    if (!name.empty() && (" " + n.materials + " ").find(" " + name + " ") == std::string::npos
+        && n.materials.size() < 200) {
         n.materials += n.materials.empty() ? name : " " + name;
     }
     if (!same_name(nommat)) return;
-    const int agree = (type == work.typrep) + (temp == work.temrep) +
-                      (std::fabs(dopmat - work.doprep) <= 0.01f * std::fabs(dopmat));
+    const int agree = (type == work.typrep) + (temp == work.temrep)
+                      + (std::fabs(dopmat - work.doprep) <= 0.01f * std::fabs(dopmat));
     if (agree <= n.best) return;
     n.best = agree;
     n.line = n.records;
@@ -175,21 +174,29 @@ void hint(std::string_view ficrep, std::string_view nommat, float temp, char typ
     const Nearest& n = nearest;
     const std::string cat(klip::Text<80>(ficrep).trimmed());
     const std::string mat(klip::Text<12>(nommat).trimmed());
-    std::fprintf(stderr, "zot: hint: the catalogue %s (%d record%s read) has no table for %s, %s, %g K, doping %g cm-3.\n",
+    std::fprintf(stderr,
+                 "zot: hint: the catalogue %s (%d record%s read) has no table for %s, %s, %g K, "
+                 "doping %g cm-3.\n",
                  cat.c_str(), n.records, n.records == 1 ? "" : "s", mat.c_str(),
-                 carrier_name(type).c_str(), static_cast<double>(temp), static_cast<double>(dopmat));
+                 carrier_name(type).c_str(), static_cast<double>(temp),
+                 static_cast<double>(dopmat));
     if (n.unreadable > 0) {
-        std::fprintf(stderr, "zot: hint: line %d of the catalogue cannot be read (columns 33-37 temperature, 47-57 doping); the search stopped there.\n",
+        std::fprintf(stderr,
+                     "zot: hint: line %d of the catalogue cannot be read (columns 33-37 "
+                     "temperature, 47-57 doping); the search stopped there.\n",
                      n.unreadable);
     }
     if (n.best < 0) {
-        std::fprintf(stderr, "zot: hint: material does not match: no record names %s (names are compared up to their first blank); the catalogue lists: %s.\n",
+        std::fprintf(stderr,
+                     "zot: hint: material does not match: no record names %s (names are compared "
+                     "up to their first blank); the catalogue lists: %s.\n",
                      mat.c_str(), n.materials.empty() ? "nothing" : n.materials.c_str());
     } else {
         std::string diff;
         char b[160];
         if (n.type != type) {
-            diff += "; carrier " + carrier_name(n.type) + " where the run asks " + carrier_name(type);
+            diff +=
+                "; carrier " + carrier_name(n.type) + " where the run asks " + carrier_name(type);
         }
         if (n.temp != temp) {
             std::snprintf(b, sizeof b, "; temperature %g K where the run asks %g K (must be equal)",
@@ -197,22 +204,26 @@ void hint(std::string_view ficrep, std::string_view nommat, float temp, char typ
             diff += b;
         }
         if (!(std::fabs(dopmat - n.dop) <= 0.01f * std::fabs(dopmat))) {
-            std::snprintf(b, sizeof b, "; doping %g cm-3 where the run asks %g (must agree within 1 %%)",
+            std::snprintf(b, sizeof b,
+                          "; doping %g cm-3 where the run asks %g (must agree within 1 %%)",
                           static_cast<double>(n.dop), static_cast<double>(dopmat));
             diff += b;
         }
         std::fprintf(stderr, "zot: hint: the nearest record, line %d (%s), has%s.\n", n.line,
                      n.file.c_str(), diff.empty() ? "" : diff.c_str() + 1);
     }
-    std::fprintf(stderr, "zot: hint: change the material data file to match a record, or make the table with tabgen:\n"
-                         "zot: hint:   tabgen -o DIR description.mat   (DIR: the folder of %s; see docs/materials.md)\n",
+    std::fprintf(stderr,
+                 "zot: hint: change the material data file to match a record, or make the table "
+                 "with tabgen:\n"
+                 "zot: hint:   tabgen -o DIR description.mat   (DIR: the folder of %s; see "
+                 "docs/materials.md)\n",
                  cat.c_str());
 }
 
 bool fits(std::string_view nommat, float temp, char type, float dopmat) {
     if (work.in != work.inom) return false;
-    if (nommat.substr(0, static_cast<size_t>(work.inom - 1)) !=
-        work.nomrep.view().substr(0, static_cast<size_t>(work.in - 1)))
+    if (nommat.substr(0, static_cast<size_t>(work.inom - 1))
+        != work.nomrep.view().substr(0, static_cast<size_t>(work.in - 1)))
         return false;
     if (type != work.typrep) return false;
     if (temp != work.temrep) return false;
@@ -220,9 +231,11 @@ bool fits(std::string_view nommat, float temp, char type, float dopmat) {
 }
 
 void not_found(int out, std::string_view nommat, char type, float temp) {
-    fio::write_fmt(out, "(' Il n''existe pas de donnees sur ',5X,A12,' de type ',A1,'  A  T= ',F5.0,'K')",
-                   {nommat, std::string_view(&type, 1), temp});
-    fio::List(out) << "CONSEIL : Utiliser la clef REP pour reperer" << " un fichier modele";
+    fio::write_fmt(
+        out, "(' Il n''existe pas de donnees sur ',5X,A12,' de type ',A1,'  A  T= ',F5.0,'K')",
+        {nommat, std::string_view(&type, 1), temp});
+    fio::List(out) << "CONSEIL : Utiliser la clef REP pour reperer"
+                   << " un fichier modele";
     fio::List(out) << "et utilisez le au cours de la creation (CRE)...";
 }
 

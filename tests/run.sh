@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
+# The layout of every C++ source against .clang-format (tools/format-check.sh --fix applies it).
+bash tools/format-check.sh
 build=${1:-build}; shift || true
 cmake -S . -B "$build" -G Ninja "$@" > /dev/null
 cmake --build "$build"

@@ -7,6 +7,7 @@ need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
+command -v clang-format >/dev/null || need+=(clang-format)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
 # The independent reference of the cross-check tests runs on Debian's Python with numpy.

@@ -224,7 +224,8 @@ BENCHMARK(BM_FloorMix)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--particles=", 12) == 0) particles = std::atoi(argv[i] + 12);
-        if (std::strncmp(argv[i], "--step-ps=", 10) == 0) step_ps = std::strtof(argv[i] + 10, nullptr);
+        if (std::strncmp(argv[i], "--step-ps=", 10) == 0)
+            step_ps = std::strtof(argv[i] + 10, nullptr);
         if (std::strncmp(argv[i], "--table=", 8) == 0) table_file = argv[i] + 8;
     }
     if (particles < 1 || particles > driver::kMaxParticles) particles = 10000;
@@ -236,7 +237,8 @@ int main(int argc, char** argv) {
     std::string reps = "--benchmark_repetitions=6";
     std::string interleave = "--benchmark_enable_random_interleaving=true";
     bool told = false;
-    for (int i = 1; i < argc; ++i) told = told || std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
+    for (int i = 1; i < argc; ++i)
+        told = told || std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
     if (!told) {
         args.push_back(reps.data());
         args.push_back(interleave.data());
@@ -253,8 +255,8 @@ int main(int argc, char** argv) {
         std::printf("particles                 %d\n", particles);
         std::printf("time step                 %.3f ps\n", static_cast<double>(step_ps));
         std::printf("events per particle-step  %.2f\n",
-                    flight_measure.events /
-                        (static_cast<double>(particles) * static_cast<double>(steps_done)));
+                    flight_measure.events
+                        / (static_cast<double>(particles) * static_cast<double>(steps_done)));
         std::printf("self-scattering share     %.3f (floor of the event mix: %.3f)\n",
                     flight_measure.self / flight_measure.events,
                     1.0 - static_cast<double>(real_share));

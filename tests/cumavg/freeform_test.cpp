@@ -33,8 +33,12 @@ std::FILE* text_file(const char* text) {
 
 // The item as the layout gives it: one blank, then the body right-aligned in 10 columns
 // (fixed notation) or 14 columns (exponent notation and the non-finite values).
-std::string fixed(const std::string& body) { return " " + std::string(10 - body.size(), ' ') + body; }
-std::string wide(const std::string& body) { return " " + std::string(14 - body.size(), ' ') + body; }
+std::string fixed(const std::string& body) {
+    return " " + std::string(10 - body.size(), ' ') + body;
+}
+std::string wide(const std::string& body) {
+    return " " + std::string(14 - body.size(), ' ') + body;
+}
 
 TEST(CumavgWriter, RealNotationIsChosenAfterRoundingToSixDigits) {
     EXPECT_EQ(real_field(0.0f), "  0.");

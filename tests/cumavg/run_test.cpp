@@ -82,7 +82,8 @@ protected:
 
 TEST_F(CumavgRun, WritesTheRunningMeansAndReplacesALongerFile) {
     write("avirer", "1\n2\n3\n4\n");
-    write("MoyMobilCumul.txt", std::string(kHeader) + std::string(40, 'x') + "\nold\nold\nold\nold\nold\n");
+    write("MoyMobilCumul.txt",
+          std::string(kHeader) + std::string(40, 'x') + "\nold\nold\nold\nold\nold\n");
     chmod("MoyMobilCumul.txt", 0640);
     EXPECT_EQ(run("4\n"), 0);
     EXPECT_EQ(stdout_, " Nb de donnees\n");
@@ -168,7 +169,6 @@ TEST_F(CumavgRun, AProtectedOutputFileIsNotReplaced) {
     EXPECT_EQ(read("MoyMobilCumul.txt"), "kept\n");
 }
 
-
 // Nothing read can grow or wait without end: a device, a FIFO without writer, a folder and a
 // line over 16 MiB are refused, with the previous output left alone.
 TEST_F(CumavgRun, EndlessAndNonRegularInputsAreRefused) {
@@ -180,19 +180,28 @@ TEST_F(CumavgRun, EndlessAndNonRegularInputsAreRefused) {
         const char* message;
     };
     const Case cases[] = {
-        {"device", "1\n", " cumavg : ouverture de avirer impossible : n'est pas un fichier ordinaire\n"},
-        {"fifo", "1\n", " cumavg : ouverture de avirer impossible : n'est pas un fichier ordinaire\n"},
+        {"device", "1\n",
+         " cumavg : ouverture de avirer impossible : n'est pas un fichier ordinaire\n"},
+        {"fifo", "1\n",
+         " cumavg : ouverture de avirer impossible : n'est pas un fichier ordinaire\n"},
         {"folder", "1\n", " cumavg : ouverture de avirer impossible : Is a directory\n"},
         {"long line", "2\n", " cumavg : avirer, ligne  1 : ligne de plus de 16 Mio\n"},
-        {"long answer", blanks + "\n", " cumavg : nombre de donnees illisible : ligne de plus de 16 Mio\n"},
+        {"long answer", blanks + "\n",
+         " cumavg : nombre de donnees illisible : ligne de plus de 16 Mio\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::system("rm -rf avirer");
         const std::string what = c.what;
-        if (what == "device") { ASSERT_EQ(symlink("/dev/zero", "avirer"), 0); }
-        if (what == "fifo") { ASSERT_EQ(mkfifo("avirer", 0644), 0); }
-        if (what == "folder") { ASSERT_EQ(mkdir("avirer", 0755), 0); }
+        if (what == "device") {
+            ASSERT_EQ(symlink("/dev/zero", "avirer"), 0);
+        }
+        if (what == "fifo") {
+            ASSERT_EQ(mkfifo("avirer", 0644), 0);
+        }
+        if (what == "folder") {
+            ASSERT_EQ(mkdir("avirer", 0755), 0);
+        }
         if (what == "long line") write("avirer", "1" + blanks + "\n2\n");
         if (what == "long answer") write("avirer", "1\n");
         write("MoyMobilCumul.txt", previous);

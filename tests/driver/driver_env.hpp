@@ -17,9 +17,9 @@ namespace drivertest {
 // Makes and enters a directory named after the running test; returns it.
 inline std::filesystem::path enter_test_dir(const std::string& prefix) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() /
-                         (prefix + std::to_string(::getpid()) + "_" +
-                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const fs::path dir = fs::temp_directory_path()
+                         / (prefix + std::to_string(::getpid()) + "_"
+                            + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::current_path(dir);

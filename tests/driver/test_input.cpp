@@ -51,8 +51,8 @@ protected:
 const char* kMaterial = "3\n1 electrons\n300.\nGAAS\n1.0E17\n";
 
 std::string run_file(const std::string& stat, const std::string& middle) {
-    return "100\n2, 9\n" + stat + "\ncomment\n1.0\n2.0\n2.0\n0.5\n0.01\n20\n5\n30.\n" + middle +
-           "anything\nsptr.dat\ndyn.dat\n";
+    return "100\n2, 9\n" + stat + "\ncomment\n1.0\n2.0\n2.0\n0.5\n0.01\n20\n5\n30.\n" + middle
+           + "anything\nsptr.dat\ndyn.dat\n";
 }
 const std::string kStationaryMiddle = "\n\nnot a number\nx y\n,\n";
 const std::string kDynamicMiddle = "skipped\n2.0 4.0\n0.25\n0.002 7\n1.5\n";
@@ -152,7 +152,8 @@ TEST_F(InputStage, ShortRunFileFailsAtTheMissingRecord) {
     set_names("mat", "run");
     EXPECT_EQ(driver::read_run_file(), 1);
     std::string out = output();
-    EXPECT_EQ(out.substr(0, out.find('\n') + 1), "  Fichier run          : enregistrement no  18\n");
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1),
+              "  Fichier run          : enregistrement no  18\n");
 
     text = run_file("0", "skipped\n2.0\n");  // dynamic: record 14 needs two values
     text.resize(text.find("anything"));
@@ -175,7 +176,8 @@ TEST_F(InputStage, AnswersAreCutToTwelveCharactersAndEndOfInputAbandons) {
     ASSERT_EQ(driver::ask_file_names(), 0);
     EXPECT_EQ(driver::run.filmat.str(), "averyveryver");
     EXPECT_EQ(driver::run.fildon.str(), "run         ");
-    EXPECT_EQ(output(), "nom du fichier de donnees du materiau ? nom du fichier de donnees du run ? ");
+    EXPECT_EQ(output(),
+              "nom du fichier de donnees du materiau ? nom du fichier de donnees du run ? ");
 
     fio::stdin_from_string("only\n");
     const int32_t nerr = klip::cisyn.NERR;
@@ -208,18 +210,62 @@ TEST_F(InputStage, LimitsAreCheckedInOrder) {
         const char* line;
     };
     const Case cases[] = {
-        {[&] { r.npart = 0; r.nvinit = 3; }, "  Donnee hors limites : NPART\n"},
+        {[&] {
+             r.npart = 0;
+             r.nvinit = 3;
+         },
+         "  Donnee hors limites : NPART\n"},
         {[&] { r.npart = 50001; }, "  Donnee hors limites : NPART\n"},
-        {[&] { r.nvinit = 3; r.tcali = 0.0f; }, "  Donnee hors limites : NVINIT\n"},
-        {[&] { r.tcali = -1.0f; r.dteq = 0.0f; }, "  Donnee hors limites : TCALI\n"},
-        {[&] { r.dteq = 0.0f; r.nvinit = 0; }, "  Donnee hors limites : DTEQ\n"},
-        {[&] { r.nvinit = 0; r.ex = -1.0f; }, "  Donnee hors limites : NVINIT\n"},
-        {[&] { r.ex = -1.0f; r.ey = -1.0f; }, "  Donnee hors limites : EX\n"},
-        {[&] { r.ey = -1.0f; r.ez = -1.0f; }, "  Donnee hors limites : EY\n"},
-        {[&] { r.ez = -1.0f; r.tcalip = 1001.0f; }, "  Donnee hors limites : EZ\n"},
-        {[&] { r.tcalip = 1000.001f; r.dteqp = 2000.0f; }, "  Donnee hors limites : TCALI\n"},
-        {[&] { r.dteqp = 1e30f; r.dtp = 2000.0f; }, "  Donnee hors limites : DTEQ\n"},
-        {[&] { r.dtp = 1001.0f; r.dec = -1.0f; }, "  Donnee hors limites : DT\n"},
+        {[&] {
+             r.nvinit = 3;
+             r.tcali = 0.0f;
+         },
+         "  Donnee hors limites : NVINIT\n"},
+        {[&] {
+             r.tcali = -1.0f;
+             r.dteq = 0.0f;
+         },
+         "  Donnee hors limites : TCALI\n"},
+        {[&] {
+             r.dteq = 0.0f;
+             r.nvinit = 0;
+         },
+         "  Donnee hors limites : DTEQ\n"},
+        {[&] {
+             r.nvinit = 0;
+             r.ex = -1.0f;
+         },
+         "  Donnee hors limites : NVINIT\n"},
+        {[&] {
+             r.ex = -1.0f;
+             r.ey = -1.0f;
+         },
+         "  Donnee hors limites : EX\n"},
+        {[&] {
+             r.ey = -1.0f;
+             r.ez = -1.0f;
+         },
+         "  Donnee hors limites : EY\n"},
+        {[&] {
+             r.ez = -1.0f;
+             r.tcalip = 1001.0f;
+         },
+         "  Donnee hors limites : EZ\n"},
+        {[&] {
+             r.tcalip = 1000.001f;
+             r.dteqp = 2000.0f;
+         },
+         "  Donnee hors limites : TCALI\n"},
+        {[&] {
+             r.dteqp = 1e30f;
+             r.dtp = 2000.0f;
+         },
+         "  Donnee hors limites : DTEQ\n"},
+        {[&] {
+             r.dtp = 1001.0f;
+             r.dec = -1.0f;
+         },
+         "  Donnee hors limites : DT\n"},
         {[&] { r.dec = -0.1f; }, "  Donnee hors limites : DEC\n"},
     };
     for (const Case& c : cases) {
@@ -298,9 +344,9 @@ TEST_F(InputStage, KindCodesFromPackedNames) {
     auto& t = tables::tablam;
     driver::reset_model();
     for (auto& row : t.ITYPL) row.fill(0);
-    const char* names[] = {"IMPXXX", "ACO", "PIEZO", "OPLXXE", "OPLXXA", "ONP12E", "ONP12A",
-                           "IV0ZZE", "IV0ZZA", "IV1ZZE", "IV1ZZA", "ALLOY", "SURF", "RECOMB",
-                           "IONIS", "SSC", "OPLXXB", "IV0", "imp", "XIMP"};
+    const char* names[] = {"IMPXXX", "ACO",    "PIEZO",  "OPLXXE", "OPLXXA", "ONP12E", "ONP12A",
+                           "IV0ZZE", "IV0ZZA", "IV1ZZE", "IV1ZZA", "ALLOY",  "SURF",   "RECOMB",
+                           "IONIS",  "SSC",    "OPLXXB", "IV0",    "imp",    "XIMP"};
     const int32_t codes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 1, 0};
     t.NVA = 1;
     t.NLAM[1] = 20;

@@ -28,13 +28,13 @@ struct Snapshot {
     driver::Electr electr;
     driver::Etir etir;
     int32_t interion = 0;
-    int32_t nbinter = 0;
+    int64_t nbinter = 0;
     scatter::detail::Work work;
     scatter::InterState state;
     decltype(tables::tablam.NBLAM) nblam;
 
     static Snapshot take() {
-        return {driver::electr, driver::etir, driver::INTERION, driver::NBINTER,
+        return {driver::electr,        driver::etir,         driver::INTERION,    driver::NBINTER,
                 scatter::detail::work, scatter::inter_state, tables::tablam.NBLAM};
     }
     void restore() const {
@@ -54,8 +54,13 @@ void expect_same(const Snapshot& a, const Snapshot& b, const std::string& where)
     const auto& x = a.electr;
     const auto& y = b.electr;
     EXPECT_EQ(x.NVI, y.NVI) << where;
-    for (auto [p, q] : {std::pair{x.ENI, y.ENI}, {x.WXI, y.WXI}, {x.WYI, y.WYI}, {x.WZI, y.WZI},
-                        {x.MXI, y.MXI}, {x.MYI, y.MYI}, {x.MZI, y.MZI}}) {
+    for (auto [p, q] : {std::pair{x.ENI, y.ENI},
+                        {x.WXI, y.WXI},
+                        {x.WYI, y.WYI},
+                        {x.WZI, y.WZI},
+                        {x.MXI, y.MXI},
+                        {x.MYI, y.MYI},
+                        {x.MZI, y.MZI}}) {
         EXPECT_TRUE(same_bits(p, q)) << where << ": " << p << " / " << q;
     }
     EXPECT_EQ(a.etir.ISEED, b.etir.ISEED) << where;
@@ -118,8 +123,9 @@ protected:
         scatter::inter();
         const Snapshot rows = Snapshot::take();
         start.restore();
-        expect_same(long_way, rows, "valley " + std::to_string(nv) + ", ENF " +
-                                        std::to_string(enf) + ", seed " + std::to_string(seed));
+        expect_same(long_way, rows,
+                    "valley " + std::to_string(nv) + ", ENF " + std::to_string(enf) + ", seed "
+                        + std::to_string(seed));
         return rows;
     }
 };
@@ -135,7 +141,8 @@ TEST_P(SelectionRows, ChooseWhatTheOrderListsChoose) {
             const float top = static_cast<float>(ie) * step;
             for (float enf : {(static_cast<float>(ie) - 0.5f) * step, edge,
                               std::nextafter(edge, 1.0f), std::nextafter(top, 0.0f)}) {
-                if (!(enf / step + 1.0f >= 1.0f && enf / step + 1.0f < static_cast<float>(nen) + 1.0f))
+                if (!(enf / step + 1.0f >= 1.0f
+                      && enf / step + 1.0f < static_cast<float>(nen) + 1.0f))
                     continue;  // outside the table: the index fault, tested elsewhere
                 for (int32_t seed : {1, 4099, 77777, 262143, 524287}) compare(nv, enf, seed);
                 if (HasFailure()) return;

@@ -58,8 +58,8 @@ TEST_F(InitialEnsemble, SphericalParabolicModulusAndEnergyRange) {
         const float en = ensemble.EN[ip];
         EXPECT_GE(en, 0.0f);
         EXPECT_LE(en, 1.0f);
-        const float w2 = ensemble.WX[ip] * ensemble.WX[ip] + ensemble.WY[ip] * ensemble.WY[ip] +
-                         ensemble.WZ[ip] * ensemble.WZ[ip];
+        const float w2 = ensemble.WX[ip] * ensemble.WX[ip] + ensemble.WY[ip] * ensemble.WY[ip]
+                         + ensemble.WZ[ip] * ensemble.WZ[ip];
         EXPECT_NEAR(w2 / driver::dtafix.DQSM, en, 1e-5f * en + 1e-9f);
         EXPECT_EQ(ensemble.XX[ip], 0.0f);
         sum += en;
@@ -96,10 +96,10 @@ TEST_F(InitialEnsemble, LongAxisFormsScaleTheComponents) {
     for (int ip = 1; ip <= 20; ++ip) {
         const float en = ensemble.EN[ip];
         // Ellipsoidal energy: sum of W^2/m over the axes gives back the energy.
-        const float e2 = (ensemble.WX[ip] * ensemble.WX[ip] / 0.25f +
-                          ensemble.WY[ip] * ensemble.WY[ip] / 0.25f +
-                          ensemble.WZ[ip] * ensemble.WZ[ip] / 4.0f) /
-                         driver::dtafix.DQSM;
+        const float e2 =
+            (ensemble.WX[ip] * ensemble.WX[ip] / 0.25f + ensemble.WY[ip] * ensemble.WY[ip] / 0.25f
+             + ensemble.WZ[ip] * ensemble.WZ[ip] / 4.0f)
+            / driver::dtafix.DQSM;
         EXPECT_NEAR(e2, en, 1e-5f * en + 1e-9f);
     }
 }

@@ -140,8 +140,9 @@ TEST_F(Files, SpectraFileWithTwoAndFourValleys) {
     table(2);
     auto v = spectra_file(2);
     ASSERT_EQ(v.size(), 503u);
-    EXPECT_EQ(v[1],
-              " SP.ET. SP.EC.VAL.1 SP.EC.VAL.2 SP.VIT.VAL.1 SP.VIT.VAL.2 Energie(eV) Vitesse(cm/s) ");
+    EXPECT_EQ(
+        v[1],
+        " SP.ET. SP.EC.VAL.1 SP.EC.VAL.2 SP.VIT.VAL.1 SP.VIT.VAL.2 Energie(eV) Vitesse(cm/s) ");
     EXPECT_EQ(v[2],
               "  1.20000E+01  1.00000E+00  2.00000E+00  1.00000E+01  2.00000E+01  5.00000E-03"
               " -2.50000E+07 ");

@@ -48,7 +48,7 @@ TEST_F(Flight, EndlessCancelledFlightsStopWithStatus2) {
     driver::run.ex = 0.0f;
     driver::run.exn = 0.0f;
     particle(1, 1, 0.05f, sqrtf(2.0f * driver::dtafix.DQSM));  // 2 eV: beyond the table top
-    driver::steps.tcal = 1e-9f;  // 10,000 mean flight times
+    driver::steps.tcal = 1e-9f;                                // 10,000 mean flight times
     EXPECT_EXIT(move(1), ::testing::ExitedWithCode(2), "");
 }
 
@@ -64,7 +64,7 @@ TEST_F(Flight, CancelledFlightKeepsStateAndBudgetAndStillScatters) {
     ASSERT_GE(seen.size(), 1u);
     EXPECT_EQ(seen[0].ENF, 0.05f);  // the unchanged start state goes to the event
     EXPECT_EQ(seen[0].WXF, w);
-    EXPECT_EQ(seen[0].TR, tv);      // no time consumed
+    EXPECT_EQ(seen[0].TR, tv);  // no time consumed
     // Every flight was cancelled, the last one ending the step without an event.
     EXPECT_EQ(flight.nlim, flight.ninter + 1);
     EXPECT_EQ(ensemble.EN[1], 0.05f);

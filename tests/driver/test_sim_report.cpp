@@ -276,7 +276,8 @@ TEST_F(Loop, DynamicRunAddsEnergyAndWritesTheFileHeader) {
     EXPECT_EQ(v[0].substr(0, 6), "  eni=");
     EXPECT_EQ(v[2], "  alp=  0.   meff=    1.00000");
     driver::close_dynamic_file();
-    EXPECT_EQ(read_file("dyn.txt"), " temps(ps) position(nm) energie(ev) en.tot(ev) vitesse(cm/s)\n");
+    EXPECT_EQ(read_file("dyn.txt"),
+              " temps(ps) position(nm) energie(ev) en.tot(ev) vitesse(cm/s)\n");
 }
 
 TEST_F(Loop, DynamicRunStartedWithAFieldFliesZeroTimeFirst) {

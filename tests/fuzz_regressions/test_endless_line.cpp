@@ -23,7 +23,8 @@ TEST(EndlessLineDeathTest, NamesThatAreNotRegularFilesAreRefusedWithoutWaiting) 
     EXPECT_EXIT(
         {
             ::alarm(10);  // a FIFO opened the plain way would wait here for ever
-            const fs::path dir = fs::temp_directory_path() / ("zot_fifo_" + std::to_string(::getpid()));
+            const fs::path dir =
+                fs::temp_directory_path() / ("zot_fifo_" + std::to_string(::getpid()));
             fs::create_directories(dir);
             const std::string fifo = (dir / "fifo").string();
             if (::mkfifo(fifo.c_str(), 0600) != 0) ::_exit(4);

@@ -53,7 +53,6 @@ TEST_F(OutputFiles, DynamicRunFileOnAFullDeviceIsReported) {
     EXPECT_EQ(klip::cisyn.NERR, 1);
 }
 
-
 // The spectra file through links, on a failed write and with two runs writing it at once.
 class SpectraFile : public OutputFiles {
 protected:
@@ -80,7 +79,8 @@ protected:
     }
     static std::set<std::string> listing(const char* d) {
         std::set<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(d)) names.insert(e.path().filename());
+        for (const auto& e : std::filesystem::directory_iterator(d))
+            names.insert(e.path().filename());
         return names;
     }
     char home_[PATH_MAX];
@@ -151,7 +151,8 @@ TEST_F(SpectraFile, RunsSharingTheNameNeverMixTheirFiles) {
     for (int k = 0; k < 2; ++k) {
         int st = 0;
         waitpid(child[k], &st, 0);
-        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "run " << k << " reported a failed write";
+        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0)
+            << "run " << k << " reported a failed write";
     }
     EXPECT_EQ(listing("."), (std::set<std::string>{"keep", "spc"}));
 }

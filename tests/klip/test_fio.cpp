@@ -61,7 +61,8 @@ TEST(FreeReal, TiesRoundToEvenOnTheExactBinaryValue) {
 TEST(FreeLine, ItemsAndLayout) {
     EXPECT_EQ(list_text([](fio::List& l) { l << "temperature = " << 300.0f << " K"; }),
               " temperature =     300.000 K\n");
-    EXPECT_EQ(list_text([](fio::List& l) { l << "nb = " << int32_t{-12} << true; }), " nb =   -12  T\n");
+    EXPECT_EQ(list_text([](fio::List& l) { l << "nb = " << int32_t{-12} << true; }),
+              " nb =   -12  T\n");
     EXPECT_EQ(list_text([](fio::List& l) { l << "z" << 0.0f; }), " z  0.\n");
     EXPECT_EQ(list_text([](fio::List&) {}), " \n");
 }
@@ -98,7 +99,7 @@ TEST(Layout, FixedPoint) {
     EXPECT_EQ(fio::fmt_f(-0.001f, 6, 2), " -0.00");
     EXPECT_EQ(fio::fmt_f(-0.0f, 6, 2), " -0.00");
     EXPECT_EQ(fio::fmt_f(12345.0f, 6, 2), "******");
-    EXPECT_EQ(fio::fmt_f(0.125f, 5, 2), " 0.12");   // exact tie: to even
+    EXPECT_EQ(fio::fmt_f(0.125f, 5, 2), " 0.12");  // exact tie: to even
     EXPECT_EQ(fio::fmt_f(0.375f, 5, 2), " 0.38");
     const float inf = std::numeric_limits<float>::infinity();
     EXPECT_EQ(fio::fmt_f(inf, 9, 3), " Infinity");
@@ -130,8 +131,9 @@ TEST(Layout, SlashesRepeatsAndEndOfItems) {
 }
 
 TEST(Layout, ReversionRestartsAtTheLastGroup) {
-    EXPECT_EQ(fio::format("(' x',2(I2))", {int32_t{1}, int32_t{2}, int32_t{3}, int32_t{4}, int32_t{5}}),
-              " x 1 2\n 3 4\n 5\n");
+    EXPECT_EQ(
+        fio::format("(' x',2(I2))", {int32_t{1}, int32_t{2}, int32_t{3}, int32_t{4}, int32_t{5}}),
+        " x 1 2\n 3 4\n 5\n");
     EXPECT_EQ(fio::format("(I2)", {int32_t{1}, int32_t{2}}), " 1\n 2\n");
     // A layout with no data descriptor does not loop on remaining items.
     EXPECT_EQ(fio::format("('x')", {int32_t{1}}), "x\n");
@@ -139,19 +141,20 @@ TEST(Layout, ReversionRestartsAtTheLastGroup) {
 
 TEST(Layout, RunBanner) {
     std::string out = fio::format(
-        "(1X,60('*'),/,20X,A12,/,'  Dopage=',E10.3,' cm-3    Type ',A1,'    T=',F5.0,' K',/,1X,60('*'),/,/)",
+        "(1X,60('*'),/,20X,A12,/,'  Dopage=',E10.3,' cm-3    Type ',A1,'    T=',F5.0,' "
+        "K',/,1X,60('*'),/,/)",
         {"GAAS        ", 1.0e17f, "N", 300.0f});
     std::string stars(60, '*');
-    EXPECT_EQ(out, " " + stars + "\n" + std::string(20, ' ') + "GAAS        \n" +
-                       "  Dopage= 0.100E+18 cm-3    Type N    T= 300. K\n " + stars + "\n\n\n");
+    EXPECT_EQ(out, " " + stars + "\n" + std::string(20, ' ') + "GAAS        \n"
+                       + "  Dopage= 0.100E+18 cm-3    Type N    T= 300. K\n " + stars + "\n\n\n");
 }
 
 class TempDir : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("fio_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = std::filesystem::temp_directory_path()
+               / ("fio_test_" + std::to_string(::getpid()) + "_"
+                  + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

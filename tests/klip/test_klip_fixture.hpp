@@ -17,7 +17,9 @@ namespace klip_test {
 
 namespace fs = std::filesystem;
 
-inline std::string shipped(const char* name) { return std::string(ZOT_SOURCE_DIR) + "/data/" + name; }
+inline std::string shipped(const char* name) {
+    return std::string(ZOT_SOURCE_DIR) + "/data/" + name;
+}
 
 // One line written through ecrire: a blank, then the text cut to 78 columns.
 inline std::string ecrit(std::string_view text) {
@@ -60,8 +62,7 @@ public:
         return p.string();
     }
 
-    template <class F>
-    static std::string captured(F&& f) {
+    template <class F> static std::string captured(F&& f) {
         fio::capture_begin();
         f();
         return fio::capture_end();

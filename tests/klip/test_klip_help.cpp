@@ -63,17 +63,19 @@ TEST_F(HelpTest, ListOfMnemonicsThreePerLine) {
         if (!c.empty()) r += pad(c, 20);
         return ecrit(r);
     };
-    EXPECT_EQ(out, "   LISTE DES COMMANDES : \n" + row("EXIT", "BIBRET", "Q") + row("DEBUG", "BIBLI", "BATCH") +
-                       row("INTER", "ECHO", "TITRE") + row("AIDE", "SUBST", "SYNTAXE") + row("CA", "CONS") +
-                       "POUR UNE EXPLICATION DE CES COMMANDES,\nTAPER : AIDE <MNEMONIQUE>\n");
+    EXPECT_EQ(out, "   LISTE DES COMMANDES : \n" + row("EXIT", "BIBRET", "Q")
+                       + row("DEBUG", "BIBLI", "BATCH") + row("INTER", "ECHO", "TITRE")
+                       + row("AIDE", "SUBST", "SYNTAXE") + row("CA", "CONS")
+                       + "POUR UNE EXPLICATION DE CES COMMANDES,\nTAPER : AIDE <MNEMONIQUE>\n");
     EXPECT_FALSE(fio::is_open(17));
 }
 
 TEST_F(HelpTest, ExplanationOfOneMnemonic) {
     command("aide exit");
     std::string out = captured([] { help(shipped("zothlp")); });
-    EXPECT_EQ(out, shown("EXIT : fin du programme.") +
-                       shown("  Le code de fin est le nombre d'erreurs signalees depuis le debut."));
+    EXPECT_EQ(out,
+              shown("EXIT : fin du programme.")
+                  + shown("  Le code de fin est le nombre d'erreurs signalees depuis le debut."));
     EXPECT_FALSE(fio::is_open(17));
 
     // The command SYNTAXE asks for the topic of the same name: it has its block too.
@@ -130,8 +132,8 @@ TEST_F(HelpTest, HelpFileEndingTooEarly) {
     std::string hlp = file("h1", "A\nB\nC\nD\n");
     command("AIDE *");
     std::string out = captured([&] { help(hlp); });
-    EXPECT_EQ(out, "   LISTE DES COMMANDES : \n" + ecrit(pad("A", 20) + pad("B", 20) + pad("C", 20)) +
-                       ecrit(pad("D", 20)) + echo("AIDE *") + end9);
+    EXPECT_EQ(out, "   LISTE DES COMMANDES : \n" + ecrit(pad("A", 20) + pad("B", 20) + pad("C", 20))
+                       + ecrit(pad("D", 20)) + echo("AIDE *") + end9);
 
     // The block has no closing marker: its lines are shown, then -9.
     command("AIDE B");

@@ -97,10 +97,10 @@ TEST_F(KeywordsTest, OptionReaders) {
         int32_t err;
     };
     const Case cases[] = {
-        {"LIST", true, 1, 0},     {"NLIST", true, 0, 0},   {"LISTING", true, 1, 0},
-        {"L", true, 1, -8},       {"", true, 1, -8},       {"on", false, 1, 0},
-        {"OFF", false, 0, 0},     {"ONWARD", false, 1, 0}, {"YES", false, 0, -5},
-        {"", false, 0, -5},       {"1", false, 0, -5},
+        {"LIST", true, 1, 0}, {"NLIST", true, 0, 0},   {"LISTING", true, 1, 0},
+        {"L", true, 1, -8},   {"", true, 1, -8},       {"on", false, 1, 0},
+        {"OFF", false, 0, 0}, {"ONWARD", false, 1, 0}, {"YES", false, 0, -5},
+        {"", false, 0, -5},   {"1", false, 0, -5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -100,7 +100,7 @@ TEST_F(LireTest, EndOfCommandFileReturnsToThePreviousLevel) {
     comlu[4 + 5] = 0;  // terminal: no echo
     comlu[4 + 7] = 1;  // first file: listed
     comlu[2] = 8;
-    indic.IECHO = 0;   // second file: not listed
+    indic.IECHO = 0;  // second file: not listed
     fio::stdin_from_string("TERM\n");
 
     std::string out = captured([] { lire(); });

@@ -62,8 +62,8 @@ TEST_F(MessagesTest, UnknownTypeAndCaretLimits) {
     line("A BC");
     cisyn.IPTR0 = 3;
     std::string out = captured([] { error(-1); });
-    EXPECT_EQ(out, echo("A BC") + "TYPE D'ERREUR INCONNU : " + fio::fmt_i(7, 12) + "\n" + "   ^\n" +
-                       pad(" ODD TYPE", 109) + "\n");
+    EXPECT_EQ(out, echo("A BC") + "TYPE D'ERREUR INCONNU : " + fio::fmt_i(7, 12) + "\n" + "   ^\n"
+                       + pad(" ODD TYPE", 109) + "\n");
 
     cisyn.IPTR0 = 110;
     out = captured([] { error(-2); });
@@ -111,8 +111,8 @@ TEST_F(MessagesTest, MessageFileFallbacks) {
     // The toolkit's incoherent-field code has no line of its own in the message file.
     ierrfd(shipped("synerr"), shipped("zotmer"));
     out = captured([] { error(-1000); });
-    EXPECT_EQ(out, echo("X") + "ERREUR DE FORMAT FICHIER ERREUR " + pad(shipped("synerr"), 80) + "\n" +
-                       erreur(-1000));
+    EXPECT_EQ(out, echo("X") + "ERREUR DE FORMAT FICHIER ERREUR " + pad(shipped("synerr"), 80)
+                       + "\n" + erreur(-1000));
     out = captured([] { error(INT32_MIN); });
     EXPECT_NE(out.find(erreur(INT32_MIN)), std::string::npos);
 }
@@ -124,7 +124,8 @@ TEST_F(MessagesTest, ShippedMessageFilesCoverEveryCode) {
     for (int n = 1; n <= 16; ++n) {
         SCOPED_TRACE(n);
         std::string out = captured([n] { error(-n); });
-        bool caret = std::find(std::begin(field_errors), std::end(field_errors), n) != std::end(field_errors);
+        bool caret = std::find(std::begin(field_errors), std::end(field_errors), n)
+                     != std::end(field_errors);
         EXPECT_EQ(out, echo("CMD FIELD") + (caret ? "     ^\n" : "") + message_line("synerr", n));
         EXPECT_NE(message_line("synerr", n).substr(1, 3), "   ");
     }
@@ -146,7 +147,8 @@ TEST_F(MessagesTest, MessageLineWithoutTypeDigitEndsTheProgram) {
             error(-1);
         },
         ::testing::ExitedWithCode(2), "");
-    EXPECT_EQ(slurp(out), echo("Z") + "ERREUR NON REPERTORIEE\n Fin d'execution. Code de fin :   2\n");
+    EXPECT_EQ(slurp(out),
+              echo("Z") + "ERREUR NON REPERTORIEE\n Fin d'execution. Code de fin :   2\n");
 }
 
 TEST_F(MessagesTest, UexitWritesTheEndLineAndExits) {
@@ -178,7 +180,8 @@ TEST_F(MessagesTest, PagedOutputHeaders) {
         for (int i = 1; i <= 57; ++i) ecrire("L" + std::to_string(i), 6);
     });
     auto header = [](int page, const std::string& title) {
-        return "1" + std::string(9, ' ') + pad(title, 59) + "PAGE:" + fio::fmt_i(page, 4) + "\n\n\n";
+        return "1" + std::string(9, ' ') + pad(title, 59) + "PAGE:" + fio::fmt_i(page, 4)
+               + "\n\n\n";
     };
     std::string want = header(1, "ESSAI");
     for (int i = 1; i <= 56; ++i) want += " L" + std::to_string(i) + "\n";
@@ -239,8 +242,9 @@ TEST_F(MessagesTest, BannerCarriesTheDate) {
     EXPECT_EQ(dt.view().substr(24), "  ");
 
     std::string out = captured([] { idpro(6, "ZOT 3.3 Thu Jan  1 01:00:00"); });
-    EXPECT_TRUE(std::regex_match(out, std::regex(" ZOT 3\\.3 Thu Jan  1 01:00:00   [A-Z][a-z]{2} [A-Z][a-z]{2} "
-                                                 "[ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}  \n")))
+    EXPECT_TRUE(std::regex_match(
+        out, std::regex(" ZOT 3\\.3 Thu Jan  1 01:00:00   [A-Z][a-z]{2} [A-Z][a-z]{2} "
+                        "[ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}  \n")))
         << out;
 }
 
@@ -258,7 +262,8 @@ TEST_F(MessagesTest, DebugTracesFollowTheLevelRanges) {
         if (out.find(" Entree dans GETFLD") != std::string::npos) seen += "F";
         if (out.find(" Entree dans GETST1") != std::string::npos) seen += "S";
         if (out.find(" CVMAJ:S1,LEN(S1) ") != std::string::npos) seen += "C";
-        if (out.find(" error : entete :KLIP message file, level '4.1'") != std::string::npos) seen += "E";
+        if (out.find(" error : entete :KLIP message file, level '4.1'") != std::string::npos)
+            seen += "E";
         return seen;
     };
     EXPECT_EQ(traces(0), "");

@@ -83,16 +83,27 @@ protected:
 
         auto& b = tables::bande;
         b.ENGAP = 0.5f;
-        b.MEFF[1] = 0.067f; b.ML[1] = 0.067f; b.MT[1] = 0.067f; b.IFORV[1] = 0; b.ALP[1] = 0.61f;
-        b.MEFF[2] = 0.22f; b.ML[2] = 1.9f; b.MT[2] = 0.075f; b.IFORV[2] = 1; b.ALP[2] = 0.5f;
-        b.ENVAL[1] = 0.0f; b.ENVAL[2] = 0.25f;
+        b.MEFF[1] = 0.067f;
+        b.ML[1] = 0.067f;
+        b.MT[1] = 0.067f;
+        b.IFORV[1] = 0;
+        b.ALP[1] = 0.61f;
+        b.MEFF[2] = 0.22f;
+        b.ML[2] = 1.9f;
+        b.MT[2] = 0.075f;
+        b.IFORV[2] = 1;
+        b.ALP[2] = 0.5f;
+        b.ENVAL[1] = 0.0f;
+        b.ENVAL[2] = 0.25f;
 
         auto& e = particle::electr;
         e.IP = 1;
         e.ITPORT = 1;
         e.NVF = e.NVI = 1;
         e.ENF = 0.5f;
-        e.WXF = 1.0e5f; e.WYF = 2.0e5f; e.WZF = -1.5e5f;
+        e.WXF = 1.0e5f;
+        e.WYF = 2.0e5f;
+        e.WZF = -1.5e5f;
         e.MXF = e.MYF = e.MZF = 0.067f;
         e.MXI = e.MYI = e.MZI = 0.067f;
     }
@@ -151,24 +162,24 @@ protected:
 
 // Run `body` in a child process whose standard output goes to a file; returns the file's
 // text. The child must end with status 2.
-#define EXPECT_FATAL_OUTPUT(body, out)                                                     \
-    do {                                                                                   \
-        const std::string path_ = ::testing::TempDir() + "scatter_fatal_" +                 \
-                                  std::to_string(::getpid()) + "_" +                       \
-                                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt"; \
-        std::filesystem::remove(path_);                                                    \
-        EXPECT_EXIT(                                                                       \
-            {                                                                              \
-                fio::flush_all();                                                          \
-                int fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);       \
-                ::dup2(fd_, 1);                                                            \
-                body;                                                                      \
-            },                                                                             \
-            ::testing::ExitedWithCode(2), "");                                             \
-        std::ifstream in_(path_);                                                          \
-        std::stringstream ss_;                                                             \
-        ss_ << in_.rdbuf();                                                                \
-        out = ss_.str();                                                                   \
+#define EXPECT_FATAL_OUTPUT(body, out)                                                  \
+    do {                                                                                \
+        const std::string path_ =                                                       \
+            ::testing::TempDir() + "scatter_fatal_" + std::to_string(::getpid()) + "_"  \
+            + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt"; \
+        std::filesystem::remove(path_);                                                 \
+        EXPECT_EXIT(                                                                    \
+            {                                                                           \
+                fio::flush_all();                                                       \
+                int fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);    \
+                ::dup2(fd_, 1);                                                         \
+                body;                                                                   \
+            },                                                                          \
+            ::testing::ExitedWithCode(2), "");                                          \
+        std::ifstream in_(path_);                                                       \
+        std::stringstream ss_;                                                          \
+        ss_ << in_.rdbuf();                                                             \
+        out = ss_.str();                                                                \
     } while (0)
 
 }  // namespace scattest

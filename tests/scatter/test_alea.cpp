@@ -31,7 +31,10 @@ TEST(Alea, ListedValues) {
     for (int32_t s = 1; s < 524288; ++s) {
         int32_t t = s;
         scatter::alea(t, r);
-        if (t == 524287) { pred = s; break; }
+        if (t == 524287) {
+            pred = s;
+            break;
+        }
     }
     ASSERT_NE(pred, 0);
     scatter::alea(pred, r);
@@ -48,7 +51,8 @@ TEST(Alea, FullPeriodVisitsEveryValueOnce) {
             scatter::alea(seed, r);
             ASSERT_GE(seed, 1);
             ASSERT_LE(seed, 524287);
-            ASSERT_FALSE(seen[static_cast<size_t>(seed)]) << "value repeated after " << n << " calls";
+            ASSERT_FALSE(seen[static_cast<size_t>(seed)])
+                << "value repeated after " << n << " calls";
             seen[static_cast<size_t>(seed)] = true;
             ASSERT_EQ(r, static_cast<float>(seed) / 524288.0f);
             ASSERT_GT(r, 0.0f);

@@ -17,8 +17,9 @@ void expect_consistent_state() {
     const auto& e = particle::electr;
     const float alp = tables::bande.ALP[e.NVI];
     const double lhs = double(e.ENI) * (1.0 + double(alp) * e.ENI);
-    const double rhs = (double(e.WXI) * e.WXI / e.MXI + double(e.WYI) * e.WYI / e.MYI +
-                        double(e.WZI) * e.WZI / e.MZI) / kDqsm;
+    const double rhs = (double(e.WXI) * e.WXI / e.MXI + double(e.WYI) * e.WYI / e.MYI
+                        + double(e.WZI) * e.WZI / e.MZI)
+                       / kDqsm;
     EXPECT_NEAR(rhs / lhs, 1.0, 4e-6) << "ENI " << e.ENI;
 }
 
@@ -94,7 +95,11 @@ TEST_F(FinalState, OpticalPhononEnergies) {
     auto& p = tables::parlam;
     p.HWOPL = 0.03125f;
     p.HWONP = 0.0625f;
-    struct Case { int32_t kind; int32_t nvfl; float eni; };
+    struct Case {
+        int32_t kind;
+        int32_t nvfl;
+        float eni;
+    };
     for (Case c : {Case{4, 1, 0.5f - 0.03125f}, Case{5, 1, 0.5f + 0.03125f},
                    Case{6, 2, 0.5f - 0.0625f - 0.25f}, Case{7, 2, 0.5f + 0.0625f - 0.25f}}) {
         SetUp();
@@ -121,9 +126,12 @@ TEST_F(FinalState, IntervalleyPhononTablesAreIndexedFinalInitialPhonon) {
         p.HWIV1[3][2][1] = 0.125f;
         tables::bande.ENVAL[2] = 0.0f;  // no bottom term enters these kinds anyway
     };
-    struct Case { int32_t kind; float eni; };
-    for (Case c : {Case{8, 0.5f - 0.015625f}, Case{9, 0.5f + 0.03125f},
-                   Case{10, 0.5f - 0.0625f}, Case{11, 0.5f + 0.125f}}) {
+    struct Case {
+        int32_t kind;
+        float eni;
+    };
+    for (Case c : {Case{8, 0.5f - 0.015625f}, Case{9, 0.5f + 0.03125f}, Case{10, 0.5f - 0.0625f},
+                   Case{11, 0.5f + 0.125f}}) {
         SetUp();
         fill();
         tables::bande.ENVAL[2] = 0.375f;  // must not be used
@@ -181,7 +189,7 @@ TEST_F(Absorption, LimitIsTakenInTheValleyOfArrival) {
         tables::bande.ENVAL[2] = 0.0f;
         tables::parlam.HWONP = 0.25f;
         tables::parlam.HWIV0[1][2][1] = 0.25f;  // absorption 1 -> 2 uses the emission 2 -> 1
-        t.ENMAX[2] = 1.0f;  // limit in valley 2: 1.0 - 0.078125 = 0.921875
+        t.ENMAX[2] = 1.0f;                      // limit in valley 2: 1.0 - 0.078125 = 0.921875
         absorption_then_self(kind, 2);
         e.ENF = 0.75f;  // 1.0 after absorption: inside valley 1's table, above valley 2's
         scatter::inter();
@@ -210,8 +218,7 @@ TEST_F(Absorption, PopsiRunsOverTheWholeRun) {
     }
     // Each call rejected at least the absorptions its draws chose.
     EXPECT_GE(scatter::inter_state.popsi, 1.0f);
-    EXPECT_EQ(scatter::inter_state.popsi,
-              static_cast<float>(particle::etir.NDRAW[9] - 4));
+    EXPECT_EQ(scatter::inter_state.popsi, static_cast<float>(particle::etir.NDRAW[9] - 4));
     EXPECT_EQ(tables::tablam.NBLAM[1][1] + tables::tablam.NBLAM[1][2], particle::etir.NDRAW[9]);
 }
 
@@ -247,8 +254,12 @@ TEST_F(FinalState, UnknownValleyFormKeepsTheWaveVectorOfEntry) {
     auto& e = particle::electr;
     tables::bande.IFORV[2] = 7;
     intervalley(1);
-    e.WXI = 11.0f; e.WYI = 12.0f; e.WZI = 13.0f;
-    e.MXI = 0.5f; e.MYI = 0.6f; e.MZI = 0.7f;
+    e.WXI = 11.0f;
+    e.WYI = 12.0f;
+    e.WZI = 13.0f;
+    e.MXI = 0.5f;
+    e.MYI = 0.6f;
+    e.MZI = 0.7f;
     scatter::inter();
     EXPECT_EQ(e.NVI, 2);
     EXPECT_EQ(e.ENI, 0.25f);
@@ -296,7 +307,9 @@ TEST_F(Polar, GeneralDirection) {
             only(kind);
             particle::etir.ISEED[2] = 1000 + 25000 * n;
             particle::etir.ISEED[3] = 7 + 26000 * n;
-            e.WXF = 1.0e5f * (n % 3 - 1); e.WYF = 2.0e5f; e.WZF = -1.5e5f + 1.0e4f * n;
+            e.WXF = 1.0e5f * (n % 3 - 1);
+            e.WYF = 2.0e5f;
+            e.WZF = -1.5e5f + 1.0e4f * n;
             e.ENF = 0.5f;
             const float eni = kind == 4 ? 0.5f - 0.03125f : 0.5f + 0.03125f;
             const float ct = cos_theta(eni, 0.5f);
@@ -313,7 +326,9 @@ TEST_F(Polar, OldWaveVectorAlongY) {
     tables::parlam.HWOPL = 0.03125f;
     only(4);
     for (float wy : {-2.0e5f, 2.0e5f}) {
-        e.WXF = 0.0f; e.WYF = wy; e.WZF = 0.0f;
+        e.WXF = 0.0f;
+        e.WYF = wy;
+        e.WZF = 0.0f;
         const float eni = 0.5f - 0.03125f;
         const float ct = cos_theta(eni, 0.5f);
         scatter::inter();
@@ -403,18 +418,28 @@ TEST_F(FinalState, SurfaceRecombinationSelfScatteringChangeNothing) {
     for (int32_t kind : {13, 14, 16}) {
         SetUp();
         only(kind);
-        e.NVF = 1; e.ENF = 0.3f;
-        e.WXF = 1.0f; e.WYF = 2.0f; e.WZF = 3.0f;
-        e.MXF = 0.1f; e.MYF = 0.2f; e.MZF = 0.3f;
-        e.NVI = 2; e.ENI = 9.0f;
+        e.NVF = 1;
+        e.ENF = 0.3f;
+        e.WXF = 1.0f;
+        e.WYF = 2.0f;
+        e.WZF = 3.0f;
+        e.MXF = 0.1f;
+        e.MYF = 0.2f;
+        e.MZF = 0.3f;
+        e.NVI = 2;
+        e.ENI = 9.0f;
         e.WXI = e.WYI = e.WZI = 9.0f;
         e.MXI = e.MYI = e.MZI = 9.0f;
         scatter::inter();
         EXPECT_EQ(particle::INTERION, kind);
         EXPECT_EQ(e.NVI, 1);
         EXPECT_EQ(e.ENI, 0.3f);
-        EXPECT_EQ(e.WXI, 1.0f); EXPECT_EQ(e.WYI, 2.0f); EXPECT_EQ(e.WZI, 3.0f);
-        EXPECT_EQ(e.MXI, 0.1f); EXPECT_EQ(e.MYI, 0.2f); EXPECT_EQ(e.MZI, 0.3f);
+        EXPECT_EQ(e.WXI, 1.0f);
+        EXPECT_EQ(e.WYI, 2.0f);
+        EXPECT_EQ(e.WZI, 3.0f);
+        EXPECT_EQ(e.MXI, 0.1f);
+        EXPECT_EQ(e.MYI, 0.2f);
+        EXPECT_EQ(e.MZI, 0.3f);
         EXPECT_EQ(particle::NBINTER, kind == 16 ? 1 : 0);
         EXPECT_EQ(particle::etir.NDRAW[2] + particle::etir.NDRAW[3], 0);
         EXPECT_EQ(particle::etir.ISEED[11], particle::kInitialSeeds[11]);

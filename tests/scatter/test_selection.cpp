@@ -7,19 +7,22 @@
 
 namespace {
 
+using scatter::detail::work;
 using scattest::kNen;
 using scattest::kStep;
 using scattest::next_draw;
-using scatter::detail::work;
 
 class Selection : public scattest::Material {};
 
 TEST_F(Selection, EnergyIndexTruncates) {
     only(16);
     auto& e = particle::electr;
-    struct Case { float enf; int32_t ie; };
-    for (Case c : {Case{0.0f, 1}, Case{3.5f * kStep, 4}, Case{3.0f * kStep, 4},
-                   Case{1.0e-8f, 1}, Case{(kNen - 0.5f) * kStep, kNen}}) {
+    struct Case {
+        float enf;
+        int32_t ie;
+    };
+    for (Case c : {Case{0.0f, 1}, Case{3.5f * kStep, 4}, Case{3.0f * kStep, 4}, Case{1.0e-8f, 1},
+                   Case{(kNen - 0.5f) * kStep, kNen}}) {
         e.ENF = c.enf;
         scatter::inter();
         EXPECT_EQ(work.ie01, c.ie) << "ENF " << c.enf;
@@ -104,7 +107,8 @@ TEST_F(Selection, SelectionUsesTheValleyOfTheEndOfFlight) {
     order(2, 1, {1}, {1.0f});
     auto& e = particle::electr;
     e.NVF = 2;
-    e.MXF = 1.9f; e.MYF = e.MZF = 0.075f;
+    e.MXF = 1.9f;
+    e.MYF = e.MZF = 0.075f;
     scatter::inter();
     EXPECT_EQ(particle::INTERION, 14);
     EXPECT_EQ(tables::tablam.NBLAM[2][1], 1);

@@ -90,15 +90,22 @@ TEST_F(Traces, LinesOfTheTraceDependOnTheKind) {
 
 TEST_F(Traces, EveryKindHasItsHeader) {
     const char* headers[17] = {"",
-        "********** INTER : Impuretes", "********** INTER : Acoustiques",
-        "********** INTER : Piezoelectriques", "********** INTER : OPL emission",
-        "********** INTER : OPL absorption", "********** INTER : ONP emission",
-        "********** INTER: ONP absorption", "********** INTER : Intervallee ordre 0 emission",
-        "********** INTER : Intervallee ordre 0 absorption",
-        "********** INTER : Intervallee ordre 1 emission",
-        "********** INTER : Intervallee ordre 1 absorption", "********** INTER : Alliage",
-        "********** INTER : Surface", "********** INTER : Recombinaison",
-        "********** INTER : Ionisation", "********** INTER : Self-scattering"};
+                               "********** INTER : Impuretes",
+                               "********** INTER : Acoustiques",
+                               "********** INTER : Piezoelectriques",
+                               "********** INTER : OPL emission",
+                               "********** INTER : OPL absorption",
+                               "********** INTER : ONP emission",
+                               "********** INTER: ONP absorption",
+                               "********** INTER : Intervallee ordre 0 emission",
+                               "********** INTER : Intervallee ordre 0 absorption",
+                               "********** INTER : Intervallee ordre 1 emission",
+                               "********** INTER : Intervallee ordre 1 absorption",
+                               "********** INTER : Alliage",
+                               "********** INTER : Surface",
+                               "********** INTER : Recombinaison",
+                               "********** INTER : Ionisation",
+                               "********** INTER : Self-scattering"};
     for (int32_t kind = 1; kind <= 16; ++kind) {
         SetUp();
         klip::debug.level = 101;
@@ -119,8 +126,9 @@ TEST_F(Traces, RejectedAbsorptionTraceFromDebug4) {
     absorption_then_self(5, 1);
     scatter::inter_state.popsi = 0.0f;
     klip::debug.level = 4;
-    EXPECT_EQ(run_inter(), " POPSI,ITPORT,IX,IY,IZ,ENI     1.00000  2  0  0  0    1.50000\n"
-                           " OPLA, VALLEE   1 MATERIAU   1\n");
+    EXPECT_EQ(run_inter(),
+              " POPSI,ITPORT,IX,IY,IZ,ENI     1.00000  2  0  0  0    1.50000\n"
+              " OPLA, VALLEE   1 MATERIAU   1\n");
 
     // Intervalley absorptions write the first line only; the non-polar one writes nothing.
     SetUp();

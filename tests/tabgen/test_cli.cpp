@@ -35,8 +35,9 @@ protected:
 
     // Runs tabgen on the given materials into dir_/out; returns the exit status.
     int run(const std::string& args) {
-        const std::string cmd = "timeout 60 " + std::string(TABGEN_EXE) + " -o " + (dir_ / "out").string() + " " + args + " > " +
-                                (dir_ / "stdout").string() + " 2> " + (dir_ / "stderr").string();
+        const std::string cmd = "timeout 60 " + std::string(TABGEN_EXE) + " -o "
+                                + (dir_ / "out").string() + " " + args + " > "
+                                + (dir_ / "stdout").string() + " 2> " + (dir_ / "stderr").string();
         const int st = std::system(cmd.c_str());
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
@@ -44,7 +45,9 @@ protected:
         std::ofstream(dir_ / name) << text;
         return (dir_ / name).string();
     }
-    std::string gaas() const { return std::string(ZOT_SOURCE_DIR) + "/examples/materials/gaas.mat"; }
+    std::string gaas() const {
+        return std::string(ZOT_SOURCE_DIR) + "/examples/materials/gaas.mat";
+    }
     fs::path dir_;
 };
 
@@ -54,11 +57,13 @@ TEST_F(Cli, WritesTableAndCatalogueAndRepeatsThemByteForByte) {
     ASSERT_EQ(run(gaas()), 0) << slurp(dir_ / "stderr");
     const std::string first = slurp(dir_ / "out/GAAS_E-bin");
     ASSERT_FALSE(first.empty());
-    EXPECT_EQ(slurp(dir_ / "out/replam"), "GAAS_E          GAAS             300.    E     1.0000E+14\n");
+    EXPECT_EQ(slurp(dir_ / "out/replam"),
+              "GAAS_E          GAAS             300.    E     1.0000E+14\n");
     ASSERT_EQ(run(gaas()), 0);
     EXPECT_EQ(slurp(dir_ / "out/GAAS_E-bin"), first);
     // The catalogue line is replaced, not repeated.
-    EXPECT_EQ(slurp(dir_ / "out/replam"), "GAAS_E          GAAS             300.    E     1.0000E+14\n");
+    EXPECT_EQ(slurp(dir_ / "out/replam"),
+              "GAAS_E          GAAS             300.    E     1.0000E+14\n");
     // Nothing but the two files and the repository's lock file is left behind.
     std::set<std::string> names;
     for (auto& e : fs::directory_iterator(dir_ / "out")) names.insert(e.path().filename());
@@ -73,7 +78,8 @@ TEST_F(Cli, BadInputWritesNothingAndNamesTheField) {
     const std::string bad = write_mat("bad.mat", text);
     // Even with a good material before it, nothing is written.
     EXPECT_EQ(run(gaas() + " " + bad), 1);
-    EXPECT_NE(slurp(dir_ / "stderr").find("valley L mass: must be above 0"), std::string::npos) << slurp(dir_ / "stderr");
+    EXPECT_NE(slurp(dir_ / "stderr").find("valley L mass: must be above 0"), std::string::npos)
+        << slurp(dir_ / "stderr");
     EXPECT_TRUE(fs::is_empty(dir_ / "out"));
     // Files already there are left as they were.
     ASSERT_EQ(run(gaas()), 0);
@@ -88,8 +94,8 @@ TEST_F(Cli, MissingFilesAndUsage) {
     EXPECT_EQ(run(""), 2);
     EXPECT_NE(slurp(dir_ / "stderr").find("usage"), std::string::npos);
     // An output folder that does not exist: message, no crash.
-    const std::string cmd = std::string(TABGEN_EXE) + " -o " + (dir_ / "none").string() + " " + gaas() + " > /dev/null 2> " +
-                            (dir_ / "stderr").string();
+    const std::string cmd = std::string(TABGEN_EXE) + " -o " + (dir_ / "none").string() + " "
+                            + gaas() + " > /dev/null 2> " + (dir_ / "stderr").string();
     const int st = std::system(cmd.c_str());
     EXPECT_EQ(WEXITSTATUS(st), 1);
     EXPECT_NE(slurp(dir_ / "stderr").find("No such file or directory"), std::string::npos);
@@ -101,7 +107,8 @@ TEST_F(Cli, ACatalogueThatCannotBeReadChangesNothing) {
     const fs::path out = dir_ / "out";
     fs::create_directory(out / "replam");
     EXPECT_EQ(run(gaas()), 1);
-    EXPECT_NE(slurp(dir_ / "stderr").find("replam: cannot read the catalogue: Is a directory"), std::string::npos)
+    EXPECT_NE(slurp(dir_ / "stderr").find("replam: cannot read the catalogue: Is a directory"),
+              std::string::npos)
         << slurp(dir_ / "stderr");
     EXPECT_FALSE(fs::exists(out / "GAAS_E-bin"));
     fs::remove(out / "replam");
@@ -117,20 +124,26 @@ TEST_F(Cli, DescriptionsThatWouldReplaceEachOtherAreRefusedBeforeWriting) {
     text.replace(text.find("doping          1e14"), 20, "doping          1e17");
     const std::string second = write_mat("second.mat", text);
     EXPECT_EQ(run(gaas() + " " + second), 1);
-    EXPECT_NE(slurp(dir_ / "stderr").find("the same table name (GAAS_E)"), std::string::npos) << slurp(dir_ / "stderr");
+    EXPECT_NE(slurp(dir_ / "stderr").find("the same table name (GAAS_E)"), std::string::npos)
+        << slurp(dir_ / "stderr");
     EXPECT_TRUE(fs::is_empty(dir_ / "out"));
     // Different table names, but a run could only ever find one of them.
-    const std::string renamed = write_mat("renamed.mat", std::regex_replace(slurp(gaas()), std::regex("GAAS_E"), "GAASNW"));
+    const std::string renamed =
+        write_mat("renamed.mat", std::regex_replace(slurp(gaas()), std::regex("GAAS_E"), "GAASNW"));
     EXPECT_EQ(run(gaas() + " " + renamed), 1);
-    EXPECT_NE(slurp(dir_ / "stderr").find("the same material, carrier, temperature and doping"), std::string::npos);
+    EXPECT_NE(slurp(dir_ / "stderr").find("the same material, carrier, temperature and doping"),
+              std::string::npos);
     EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
 
 TEST_F(Cli, ARebuildUnderANewTableNameTakesTheOldLinesPlace) {
     const std::string other = "SI_E            SI               300.    E     1.0000E+14\n";
-    std::ofstream(dir_ / "out/replam") << "GAASOL          GAAS             300.    E     1.0000E+14\r\n" << other;
+    std::ofstream(dir_ / "out/replam")
+        << "GAASOL          GAAS             300.    E     1.0000E+14\r\n"
+        << other;
     ASSERT_EQ(run(gaas()), 0);
-    EXPECT_EQ(slurp(dir_ / "out/replam"), "GAAS_E          GAAS             300.    E     1.0000E+14\n" + other);
+    EXPECT_EQ(slurp(dir_ / "out/replam"),
+              "GAAS_E          GAAS             300.    E     1.0000E+14\n" + other);
     EXPECT_NE(slurp(dir_ / "stderr").find("table GAASOL for the same material"), std::string::npos);
 }
 
@@ -147,7 +160,8 @@ TEST_F(Cli, ConcurrentRunsWaitForTheLockAndKeepEachOthersLines) {
     for (int i = 0; i < 500 && !fs::exists(out / "held"); ++i) usleep(10000);
     ASSERT_TRUE(fs::exists(out / "held"));
     ASSERT_EQ(run(gaas()), 0);
-    EXPECT_NE(slurp(dir_ / "stderr").find("another tabgen is updating this repository; waiting"), std::string::npos);
+    EXPECT_NE(slurp(dir_ / "stderr").find("another tabgen is updating this repository; waiting"),
+              std::string::npos);
     const std::string cat = slurp(out / "replam");
     EXPECT_NE(cat.find("SI_E "), std::string::npos) << cat;
     EXPECT_NE(cat.find("INP_E "), std::string::npos) << cat;
@@ -157,7 +171,8 @@ TEST_F(Cli, ConcurrentRunsWaitForTheLockAndKeepEachOthersLines) {
 TEST_F(Cli, LinkedCatalogueAndTableAreReplacedAtTheirTargets) {
     const fs::path shared = dir_ / "shared";
     fs::create_directory(shared);
-    std::ofstream(shared / "replam") << "SI_E            SI               300.    E     1.0000E+14\n";
+    std::ofstream(shared / "replam")
+        << "SI_E            SI               300.    E     1.0000E+14\n";
     std::ofstream(shared / "gaas-table") << "old";
     fs::create_symlink("../shared/replam", dir_ / "out/replam");
     fs::create_symlink(shared / "gaas-table", dir_ / "out/GAAS_E-bin");
@@ -182,11 +197,14 @@ TEST_F(Cli, EndlessDescriptionsAreRefusedWithinAMemoryLimit) {
     const std::string limit;  // the address sanitizer needs its own address space
 #endif
     for (const char* f : {"zero.mat", "big.mat"}) {
-        const std::string cmd = limit + "timeout 20 " + TABGEN_EXE + " -o " + (dir_ / "out").string() + " " +
-                                (dir_ / f).string() + " 2> " + (dir_ / "stderr").string();
+        const std::string cmd = limit + "timeout 20 " + TABGEN_EXE + " -o "
+                                + (dir_ / "out").string() + " " + (dir_ / f).string() + " 2> "
+                                + (dir_ / "stderr").string();
         const int st = std::system(("bash -c '" + cmd + "'").c_str());
         EXPECT_EQ(WEXITSTATUS(st), 1) << f;
-        EXPECT_NE(slurp(dir_ / "stderr").find(std::string(f) + ": cannot read: "), std::string::npos) << slurp(dir_ / "stderr");
+        EXPECT_NE(slurp(dir_ / "stderr").find(std::string(f) + ": cannot read: "),
+                  std::string::npos)
+            << slurp(dir_ / "stderr");
     }
     EXPECT_TRUE(fs::is_empty(dir_ / "out"));
 }
@@ -194,7 +212,9 @@ TEST_F(Cli, EndlessDescriptionsAreRefusedWithinAMemoryLimit) {
 // Descriptions at other temperatures and dopings give tables that zot finds in the
 // catalogue (by material, temperature and doping), loads and runs to the final averages.
 TEST_F(Cli, TablesAtOtherTemperaturesAndDopingsRunInZot) {
-    struct Case { const char *mat, *name, *table, *temp, *doping; };
+    struct Case {
+        const char *mat, *name, *table, *temp, *doping;
+    };
     const Case cases[] = {{"si.mat", "SI", "SI77_E", "77", "1e14"},
                           {"gaas.mat", "GAAS", "GA4H_E", "400", "1e17"},
                           {"gaas.mat", "GAAS", "GA19_E", "300", "1e19"},
@@ -212,8 +232,10 @@ TEST_F(Cli, TablesAtOtherTemperaturesAndDopingsRunInZot) {
         set("temperature", c.temp);
         set("doping", c.doping);
         args += write_mat(std::string(c.table) + ".mat", text) + " ";
-        std::ofstream(dir_ / "out" / "run" / (std::string(c.table) + ".m"))
-            << "0\n1\n" << c.temp << ".\n" << c.name << "\n" << c.doping << "\n";
+        std::ofstream(dir_ / "out" / "run" / (std::string(c.table) + ".m")) << "0\n1\n"
+                                                                            << c.temp << ".\n"
+                                                                            << c.name << "\n"
+                                                                            << c.doping << "\n";
         stdin_text += std::string("CA\n") + c.table + ".m\nshort\n";
     }
     ASSERT_EQ(run(args), 0) << slurp(dir_ / "stderr");
@@ -223,13 +245,15 @@ TEST_F(Cli, TablesAtOtherTemperaturesAndDopingsRunInZot) {
     for (const char* f : {"synerr", "zotmer", "zothlp"})
         fs::copy_file(std::string(ZOT_SOURCE_DIR) + "/data/" + f, dir_ / "out" / "run" / f);
     std::ofstream(dir_ / "stdin") << stdin_text << "EXIT\n";
-    const std::string cmd = "cd " + (dir_ / "out" / "run").string() + " && " + ZOT_EXE + " < " + (dir_ / "stdin").string() +
-                            " > " + (dir_ / "zot.out").string() + " 2>&1";
+    const std::string cmd = "cd " + (dir_ / "out" / "run").string() + " && " + ZOT_EXE + " < "
+                            + (dir_ / "stdin").string() + " > " + (dir_ / "zot.out").string()
+                            + " 2>&1";
     const int st = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
     const std::string out = slurp(dir_ / "zot.out");
     size_t finished = 0;
-    for (size_t at = out.find(" 3) Moyennes finales"); at != std::string::npos; at = out.find(" 3) Moyennes finales", at + 1))
+    for (size_t at = out.find(" 3) Moyennes finales"); at != std::string::npos;
+         at = out.find(" 3) Moyennes finales", at + 1))
         ++finished;
     EXPECT_EQ(finished, 4u) << out.substr(0, 3000);
 }

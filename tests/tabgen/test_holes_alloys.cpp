@@ -47,11 +47,13 @@ TEST(Holes, OverlapFactorsAndTheirAngularIntegrals) {
     EXPECT_DOUBLE_EQ(holes::overlap(1, 1, 0.0), 0.25);
     EXPECT_DOUBLE_EQ(holes::overlap(2, 1, 1.0), 0.0);
     EXPECT_DOUBLE_EQ(holes::overlap(3, 1, 0.3), 0.0);
-    for (double c : {-0.7, 0.1, 0.9}) EXPECT_DOUBLE_EQ(holes::overlap(1, 1, c) + holes::overlap(1, 2, c), 1.0);
+    for (double c : {-0.7, 0.1, 0.9})
+        EXPECT_DOUBLE_EQ(holes::overlap(1, 1, c) + holes::overlap(1, 2, c), 1.0);
     // Series (k' << k) and closed form (k' near k), against quadrature.
     for (double kp : {0.01, 0.3, 0.6, 0.95})
         for (auto [bi, bj] : {std::pair{1, 1}, {2, 2}, {1, 2}, {3, 3}})
-            EXPECT_NEAR(holes::polar_angular(bi, bj, 1.0, kp) / quadrature(bi, bj, 1.0, kp), 1.0, 1e-6)
+            EXPECT_NEAR(holes::polar_angular(bi, bj, 1.0, kp) / quadrature(bi, bj, 1.0, kp), 1.0,
+                        1e-6)
                 << bi << bj << " " << kp;
     EXPECT_EQ(holes::polar_angular(1, 3, 1.0, 0.5), 0.0);
 }
@@ -63,8 +65,10 @@ TEST(Holes, SplitOffPolarRateIsTheTextbookFrohlichRate) {
         for (bool em : {false, true}) {
             const double ef = em ? e - 0.03536 : e + 0.03536;
             if (ef <= 0) continue;
-            EXPECT_NEAR(holes::polar(b, e, 3, b, ef, 3, 300, 0.03536, 12.9, 10.92, em) /
-                            phys::polar(b, e, 300, 0.03536, 12.9, 10.92, em), 1.0, 1e-9) << e << em;
+            EXPECT_NEAR(holes::polar(b, e, 3, b, ef, 3, 300, 0.03536, 12.9, 10.92, em)
+                            / phys::polar(b, e, 300, 0.03536, 12.9, 10.92, em),
+                        1.0, 1e-9)
+                << e << em;
         }
 }
 
@@ -79,24 +83,31 @@ TEST(Holes, DetailedBalanceOfEveryPairInTheShippedHoleAndAlloyModels) {
         auto g = [&](int v, double e) {
             const auto& val = m.valleys[v];
             const double md = val.dos > 0 ? val.dos : val.md;
-            return val.count * std::pow(md, 1.5) * std::sqrt(e * (1 + val.alpha * e)) * (1 + 2 * val.alpha * e);
+            return val.count * std::pow(md, 1.5) * std::sqrt(e * (1 + val.alpha * e))
+                   * (1 + 2 * val.alpha * e);
         };
         int pairs = 0;
         for (int i = 0; i < static_cast<int>(ls.size()); ++i)
             for (const auto& ab : ls[i]) {
                 const bool elastic = ab.kind == Kind::ACO && ab.to != i && ab.shift >= 0;
-                const bool absorb = ab.kind == Kind::OPLA || ab.kind == Kind::ONPA || ab.kind == Kind::IV0A;
+                const bool absorb =
+                    ab.kind == Kind::OPLA || ab.kind == Kind::ONPA || ab.kind == Kind::IV0A;
                 if (!elastic && !absorb) continue;
                 for (const auto& em : ls[ab.to]) {
-                    const bool partner = em.to == i && em.phonon == ab.phonon && std::fabs(em.shift + ab.shift) < 1e-12 &&
-                                         (elastic ? em.kind == Kind::ACO : static_cast<int>(em.kind) == static_cast<int>(ab.kind) - 1);
+                    const bool partner =
+                        em.to == i && em.phonon == ab.phonon
+                        && std::fabs(em.shift + ab.shift) < 1e-12
+                        && (elastic ? em.kind == Kind::ACO
+                                    : static_cast<int>(em.kind) == static_cast<int>(ab.kind) - 1);
                     if (!partner) continue;
                     const double e = 0.4 + std::max(0.0, -ab.shift), ef = e + ab.shift;
                     const double lhs = g(i, e) * lambda_rate(m, i, ab, e);
                     const double rhs = g(ab.to, ef) * lambda_rate(m, ab.to, em, ef);
-                    const double boltz = elastic ? 1.0 : std::exp(-ab.hw * phys::kQ / (phys::kKb * m.temperature));
+                    const double boltz =
+                        elastic ? 1.0 : std::exp(-ab.hw * phys::kQ / (phys::kKb * m.temperature));
                     ASSERT_GT(lhs, 0) << f << " " << ab.name;
-                    EXPECT_NEAR(lhs / rhs, boltz, 1e-9) << f << " " << ab.name << " valley " << i + 1;
+                    EXPECT_NEAR(lhs / rhs, boltz, 1e-9)
+                        << f << " " << ab.name << " valley " << i + 1;
                     ++pairs;
                 }
             }
@@ -152,26 +163,36 @@ std::string error_of(const std::string& text) {
 TEST(Holes, DescriptionsMixingCarriersOrMissingBandParametersAreRefused) {
     EXPECT_EQ(error_of(kHoles), "");
     EXPECT_EQ(error_of(kAlloy), "");
-    const struct { std::string text, want; } cases[] = {
+    const struct {
+        std::string text, want;
+    } cases[] = {
         {kHoles + "intervalley HH LH 0 0.03 1e9\n", "line 15: intervalley: an electron field"},
-        {edit(kHoles, "energy 0 acoustic 9 nonpolar 2e9\nvalley LH", "energy 0 count 2 acoustic 9 nonpolar 2e9\nvalley LH"),
+        {edit(kHoles, "energy 0 acoustic 9 nonpolar 2e9\nvalley LH",
+              "energy 0 count 2 acoustic 9 nonpolar 2e9\nvalley LH"),
          "line 13: valley HH count"},
-        {edit(kHoles, "band light mass 0.16 alpha 0 energy 0 acoustic 9", "band light mass 0.16 alpha 0 energy 0"),
+        {edit(kHoles, "band light mass 0.16 alpha 0 energy 0 acoustic 9",
+              "band light mass 0.16 alpha 0 energy 0"),
          "line 14: valley LH acoustic: missing"},
-        {edit(kHoles, "alpha 0 energy 0 acoustic 9 nonpolar 2e9", "alpha 0 energy 0 acoustic 9"), "valley HH nonpolar: missing"},
+        {edit(kHoles, "alpha 0 energy 0 acoustic 9 nonpolar 2e9", "alpha 0 energy 0 acoustic 9"),
+         "valley HH nonpolar: missing"},
         {edit(kHoles, "band light ", ""), "line 14: valley LH band: missing"},
         {edit(kHoles, "band light", "band heavy"), "line 14: valley LH band: a second heavy band"},
-        {edit(kHoles, "carrier   holes", "carrier   electrons"), "line 13: valley HH band: a hole-band field"},
+        {edit(kHoles, "carrier   holes", "carrier   electrons"),
+         "line 13: valley HH band: a hole-band field"},
         {edit(kAlloy, "INAS GAAS", "INSB GAAS"), "line 8: alloy: unknown binary \"INSB\""},
         {edit(kAlloy, "0.53", "1.2"), "line 8: alloy: x: must lie within 0..1"},
         {edit(kAlloy, "0.53", "0.5x"), "line 8: alloy: x: not a number"},
         {edit(kAlloy, "INAS GAAS", "INAS ALAS"), "line 8: alloy: no alloy of INAS and ALAS"},
         {kAlloy + "gap 0.75\n", "line 10: gap: given by the alloy's binaries"},
-        {kAlloy + "valley G mass 0.04 alpha 1 energy 0\n", "line 10: valley: the valleys of an alloy"},
-        {edit(kAlloy, "carrier   electrons", "carrier   holes"), "line 8: alloy: the alloy model describes electrons"},
-        {edit(kHoles, "gap", "alloy_potential 0.5\ngap"), "line 8: alloy_potential: only for an alloy"},
+        {kAlloy + "valley G mass 0.04 alpha 1 energy 0\n",
+         "line 10: valley: the valleys of an alloy"},
+        {edit(kAlloy, "carrier   electrons", "carrier   holes"),
+         "line 8: alloy: the alloy model describes electrons"},
+        {edit(kHoles, "gap", "alloy_potential 0.5\ngap"),
+         "line 8: alloy_potential: only for an alloy"},
     };
-    for (const auto& c : cases) EXPECT_NE(error_of(c.text).find(c.want), std::string::npos) << error_of(c.text);
+    for (const auto& c : cases)
+        EXPECT_NE(error_of(c.text).find(c.want), std::string::npos) << error_of(c.text);
 }
 
 TEST(Alloys, EndsAreTheBinariesAndTheOrderOfTheBinariesDoesNotMatter) {

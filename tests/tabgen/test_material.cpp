@@ -54,7 +54,9 @@ TEST(Material, ShippedDescriptionsRead) {
     for (const char* f : {"gaas.mat", "si.mat", "inp.mat"}) {
         tabgen::Material m;
         std::string err;
-        ASSERT_TRUE(tabgen::read_material(std::string(ZOT_SOURCE_DIR) + "/examples/materials/" + f, m, err)) << err;
+        ASSERT_TRUE(
+            tabgen::read_material(std::string(ZOT_SOURCE_DIR) + "/examples/materials/" + f, m, err))
+            << err;
         EXPECT_EQ(m.table.size(), 6u);
         EXPECT_EQ(m.temperature, 300.0);
     }
@@ -70,7 +72,10 @@ TEST(Material, TemperatureLawsOfTheShippedDescriptions) {
         ss << in.rdbuf();
         tabgen::Material m;
         std::string err;
-        EXPECT_TRUE(tabgen::parse_material(replace(ss.str(), "temperature     300", std::string("temperature     ") + temp), m, err)) << err;
+        EXPECT_TRUE(tabgen::parse_material(
+            replace(ss.str(), "temperature     300", std::string("temperature     ") + temp), m,
+            err))
+            << err;
         return m;
     };
     EXPECT_NEAR(at("gaas.mat", "300").gap, 1.424, 0.003);
@@ -96,7 +101,9 @@ TEST(Material, ValuesAndDerivedMasses) {
 }
 
 TEST(Material, BadInputNamesTheField) {
-    struct Case { std::string text, field; };
+    struct Case {
+        std::string text, field;
+    };
     const Case cases[] = {
         {replace(kBase, "deltae    0.002\n", ""), "deltae: missing"},
         {replace(kBase, "deltae    0.002", "deltae 0"), "deltae: must be above 0"},
@@ -107,44 +114,58 @@ TEST(Material, BadInputNamesTheField) {
         {replace(kBase, "alpha 0.6", "alpha abc"), "valley G alpha"},
         {replace(kBase, "form 0 mass 0.2", "form 7 mass 0.2"), "valley L form"},
         {replace(kBase, "form 0 mass 0.2", "form 1 mass 0.3 0.2"), "valley L form: polar optical"},
-        {replace(kBase, "form 0 mass 0.2", "form 1 mass 0.2"), "valley L mass: an ellipsoidal valley takes two masses"},
-        {kBase + "valley X form 0 mass 0.5 alpha 0.1 energy 0.5\nvalley Y form 0 mass 0.5 alpha 0.1 energy 0.6\n"
-               "valley Z form 0 mass 0.5 alpha 0.1 energy 0.7\n", "more than 4 valleys"},
+        {replace(kBase, "form 0 mass 0.2", "form 1 mass 0.2"),
+         "valley L mass: an ellipsoidal valley takes two masses"},
+        {kBase
+             + "valley X form 0 mass 0.5 alpha 0.1 energy 0.5\nvalley Y form 0 mass 0.5 alpha 0.1 "
+               "energy 0.6\n"
+               "valley Z form 0 mass 0.5 alpha 0.1 energy 0.7\n",
+         "more than 4 valleys"},
         {replace(kBase, "valley L form", "valley G form"), "used twice"},
         {replace(kBase, "table     TEST_E", "table TEST"), "table: one name of exactly 6"},
         {replace(kBase, "material  TEST", "material ThisIsTooLongName"), "material"},
         {replace(kBase, "carrier   electrons", "carrier ions"), "carrier"},
         {replace(kBase, "temperature 300", "temperature 0"), "temperature: must be above 0"},
-        {replace(kBase, "temperature 300", "temperature 1e-30"), "temperature: must lie between 1 and 9999 K"},
+        {replace(kBase, "temperature 300", "temperature 1e-30"),
+         "temperature: must lie between 1 and 9999 K"},
         {replace(kBase, "doping    1e15", "doping 1e30"), "doping: must not exceed"},
         {replace(kBase, "etop      1.5", "etop 1e300"), "deltae/etop: valley G needs"},
         {replace(kBase, "deltae    0.002", "deltae 1e-300"), "deltae/etop: valley G needs"},
         {replace(kBase, "acoustic 9", "acoustic 1e30"), "valley L: rate of ACO beyond 1e20"},
         {replace(kBase, "eps_optic  10", "eps_optic 13"), "eps_static: must be above eps_optic"},
         {replace(kBase, "etop      1.5", "etop 0.2"), "etop"},
-        {replace(kBase, "etop      1.5", "etop 4"), "deltae/etop: valley G needs 2000 energy points"},
-        {replace(kBase, "deltae    0.002", "deltae 0.001") + "valley X form 0 mass 0.5 alpha 0.1 energy 0.05\n"
-                                                               "valley Y form 0 mass 0.5 alpha 0.1 energy 0.05\n",
+        {replace(kBase, "etop      1.5", "etop 4"),
+         "deltae/etop: valley G needs 2000 energy points"},
+        {replace(kBase, "deltae    0.002", "deltae 0.001")
+             + "valley X form 0 mass 0.5 alpha 0.1 energy 0.05\n"
+               "valley Y form 0 mass 0.5 alpha 0.1 energy 0.05\n",
          "deltae/etop: 5600 total-rate values, more than 5000"},
         {kBase + "colour blue\n", "colour: unknown field"},
         {kBase + "gap 1.5\n", "gap: given twice"},
         {kBase + "intervalley G Q 0 0.03 1e9\n", "unknown valley Q"},
         {kBase + "intervalley G L 2 0.03 1e9\n", "intervalley order"},
         {kBase + "intervalley G L 0 0 1e9\n", "intervalley energy"},
-        {kBase + "intervalley G L 0 0.03 1e9\nintervalley G L 0 0.03 1e9\nintervalley G L 0 0.03 1e9\n"
-                 "intervalley G L 0 0.03 1e9\n", "more than 4 order-0 phonons between valleys G and L"},
-        {replace(kBase, "valley G form", "valley X form 0 mass 0.1 alpha 0 energy 0.1\nvalley G form"),
+        {kBase
+             + "intervalley G L 0 0.03 1e9\nintervalley G L 0 0.03 1e9\nintervalley G L 0 0.03 "
+               "1e9\n"
+               "intervalley G L 0 0.03 1e9\n",
+         "more than 4 order-0 phonons between valleys G and L"},
+        {replace(kBase, "valley G form",
+                 "valley X form 0 mass 0.1 alpha 0 energy 0.1\nvalley G form"),
          "the first valley must be the lowest"},
         {kBase + "ionisation 1.7\n", "ionisation"},
         {kBase + "impurity_correction -1 1e17 1\n", "impurity_correction gain"},
-        {replace(kBase, "count 4 acoustic", "count 4 varshni 6e-4 204 acoustic"), "valley L varshni: needs gap_varshni"},
-        {replace(replace(kBase, "gap       1.4", "gap_varshni 1.5 5e-4 200"), "count 4 acoustic", "count 4 varshni 1 0 acoustic"),
+        {replace(kBase, "count 4 acoustic", "count 4 varshni 6e-4 204 acoustic"),
+         "valley L varshni: needs gap_varshni"},
+        {replace(replace(kBase, "gap       1.4", "gap_varshni 1.5 5e-4 200"), "count 4 acoustic",
+                 "count 4 varshni 1 0 acoustic"),
          "valley L varshni: below the first valley"},
         {kBase + "impurity_correction 2 1e17\n", "impurity_correction: expected"},
     };
     for (const auto& c : cases) {
         const std::string err = error_of(c.text);
-        EXPECT_NE(err.find(c.field), std::string::npos) << "wanted \"" << c.field << "\", got \"" << err << "\"";
+        EXPECT_NE(err.find(c.field), std::string::npos)
+            << "wanted \"" << c.field << "\", got \"" << err << "\"";
     }
 }
 

@@ -18,8 +18,8 @@
 
 namespace {
 
-const char* const kShipped[] = {"gaas.mat", "si.mat", "inp.mat", "si_hf.mat", "gaas_hf.mat",
-                                 "si_h.mat", "gaas_h.mat", "ingaas.mat", "algaas.mat"};
+const char* const kShipped[] = {"gaas.mat", "si.mat",     "inp.mat",    "si_hf.mat", "gaas_hf.mat",
+                                "si_h.mat", "gaas_h.mat", "ingaas.mat", "algaas.mat"};
 
 std::string src(const std::string& rel) { return std::string(ZOT_SOURCE_DIR) + "/" + rel; }
 
@@ -93,7 +93,8 @@ TEST(ShippedTables, EventsStayInsideTheTables) {
                     if (g.rates[iv - 1][k - 1][ie - 1] <= 0) continue;
                     EXPECT_GE((ie - 1) * de + l.shift, -1e-6) << f << " " << l.name << " " << ie;
                     if (l.shift > 0) {
-                        EXPECT_LE(ie * de + l.shift, g.t.ENMAX[jv] - 10 * de + 1e-6) << f << " " << l.name;
+                        EXPECT_LE(ie * de + l.shift, g.t.ENMAX[jv] - 10 * de + 1e-6)
+                            << f << " " << l.name;
                     }
                     // Highest energy a flight leaves in this interval, then the event.
                     const double top = std::min<double>(ie * de, g.t.ENMAX[iv] - de / 2);
@@ -148,24 +149,31 @@ TEST(ShippedTables, DetailedBalanceThroughTheGeneratedLambdas) {
             ASSERT_TRUE(gen) << err;
             auto g = [&](int v, double e) {
                 const auto& val = m.valleys[v];
-                return std::pow(val.md, 1.5) * std::sqrt(e * (1 + val.alpha * e)) * (1 + 2 * val.alpha * e);
+                return std::pow(val.md, 1.5) * std::sqrt(e * (1 + val.alpha * e))
+                       * (1 + 2 * val.alpha * e);
             };
             int pairs = 0, absorptions = 0;
             for (int i = 0; i < static_cast<int>(m.valleys.size()); ++i)
                 for (const auto& ab : gen->lambdas[i]) {
-                    if (ab.kind != tabgen::Kind::IV0A && ab.kind != tabgen::Kind::OPLA && ab.kind != tabgen::Kind::ONPA) continue;
+                    if (ab.kind != tabgen::Kind::IV0A && ab.kind != tabgen::Kind::OPLA
+                        && ab.kind != tabgen::Kind::ONPA)
+                        continue;
                     ++absorptions;
                     const int j = ab.to;
                     for (const auto& em : gen->lambdas[j]) {
-                        const bool match = em.to == i && em.phonon == ab.phonon && std::fabs(em.shift + ab.shift) < 1e-12 &&
-                                           static_cast<int>(em.kind) == static_cast<int>(ab.kind) - 1;
+                        const bool match =
+                            em.to == i && em.phonon == ab.phonon
+                            && std::fabs(em.shift + ab.shift) < 1e-12
+                            && static_cast<int>(em.kind) == static_cast<int>(ab.kind) - 1;
                         if (!match) continue;
                         const double e = 0.6, ef = e + ab.shift;
                         // Final valleys: z of each lambda (the count, or count - 1 within a valley kind).
                         const double lhs = em.z * g(i, e) * tabgen::lambda_rate(m, i, ab, e);
                         const double rhs = ab.z * g(j, ef) * tabgen::lambda_rate(m, j, em, ef);
-                        const double boltz = std::exp(-ab.hw * tabgen::phys::kQ / (tabgen::phys::kKb * m.temperature));
-                        EXPECT_NEAR(lhs / rhs / boltz, 1.0, 1e-9) << f << " " << temp << " K " << ab.name << " valley " << i + 1;
+                        const double boltz = std::exp(-ab.hw * tabgen::phys::kQ
+                                                      / (tabgen::phys::kKb * m.temperature));
+                        EXPECT_NEAR(lhs / rhs / boltz, 1.0, 1e-9)
+                            << f << " " << temp << " K " << ab.name << " valley " << i + 1;
                         ++pairs;
                     }
                 }
@@ -213,16 +221,25 @@ TEST_F(LoadTest, SimulatorReaderLoadsEveryShippedTable) {
         EXPECT_EQ(tables::compac.IDRLT1, g.c.IDRLT1);
         EXPECT_TRUE(tables::compac.RLCOMP == g.c.RLCOMP) << f;
         EXPECT_TRUE(tables::compac.RLTCOMP == g.c.RLTCOMP) << f;
-        EXPECT_TRUE(t.IDOM == g.t.IDOM && t.IORDL == g.t.IORDL && t.IPLAM == g.t.IPLAM && t.IPTOT == g.t.IPTOT) << f;
-        EXPECT_TRUE(t.NOMLAM == g.t.NOMLAM && t.NVFL == g.t.NVFL && t.IPHOL == g.t.IPHOL && t.NLDOM == g.t.NLDOM) << f;
+        EXPECT_TRUE(t.IDOM == g.t.IDOM && t.IORDL == g.t.IORDL && t.IPLAM == g.t.IPLAM
+                    && t.IPTOT == g.t.IPTOT)
+            << f;
+        EXPECT_TRUE(t.NOMLAM == g.t.NOMLAM && t.NVFL == g.t.NVFL && t.IPHOL == g.t.IPHOL
+                    && t.NLDOM == g.t.NLDOM)
+            << f;
         EXPECT_TRUE(t.ENMAX == g.t.ENMAX && t.DELTAE == g.t.DELTAE) << f;
         EXPECT_TRUE(tables::parlam.HWIV0 == g.p.HWIV0 && tables::parlam.NZIV0 == g.p.NZIV0) << f;
         EXPECT_TRUE(tables::parlam.HWOPL == g.p.HWOPL && tables::parlam.TEMP == g.p.TEMP) << f;
-        EXPECT_TRUE(tables::bande.ENVAL == g.b.ENVAL && tables::bande.ALP == g.b.ALP && tables::bande.IFORV == g.b.IFORV) << f;
-        EXPECT_TRUE(tables::bande.MEFF == g.b.MEFF && tables::bande.ML == g.b.ML && tables::bande.MT == g.b.MT) << f;
+        EXPECT_TRUE(tables::bande.ENVAL == g.b.ENVAL && tables::bande.ALP == g.b.ALP
+                    && tables::bande.IFORV == g.b.IFORV)
+            << f;
+        EXPECT_TRUE(tables::bande.MEFF == g.b.MEFF && tables::bande.ML == g.b.ML
+                    && tables::bande.MT == g.b.MT)
+            << f;
         // The names unpack to the mechanism codes the simulator dispatches on.
         for (int k = 1; k <= t.NLAM[1]; ++k)
-            EXPECT_EQ(std::string(klip::dgsr40(t.NOMLAM[1][k]).view()), g.lambdas[0][k - 1].name) << f;
+            EXPECT_EQ(std::string(klip::dgsr40(t.NOMLAM[1][k]).view()), g.lambdas[0][k - 1].name)
+                << f;
     }
 }
 
@@ -230,7 +247,10 @@ TEST_F(LoadTest, CatalogueFindsEveryShippedTable) {
     for (const char* f : kShipped) {
         Built b = build(f);
         klip::Text<80> found;
-        ASSERT_EQ(tables::search(src("examples/replam"), b.m.name, 300.0f, b.m.carrier, static_cast<float>(b.m.doping), found), 0) << f;
+        ASSERT_EQ(tables::search(src("examples/replam"), b.m.name, 300.0f, b.m.carrier,
+                                 static_cast<float>(b.m.doping), found),
+                  0)
+            << f;
         EXPECT_EQ(std::string(found.view()).substr(0, 6), b.m.table);
     }
 }
@@ -241,10 +261,12 @@ TEST(ShippedTables, FilesAreCurrentAndGenerationIsDeterministic) {
         ASSERT_TRUE(a.g && b.g);
         const std::string text = tabgen::format_tables(*a.g);
         EXPECT_EQ(text, tabgen::format_tables(*b.g)) << f;
-        EXPECT_TRUE(text == slurp(src("examples/" + a.m.table + "-bin"))) << f << ": regenerate examples with tabgen";
+        EXPECT_TRUE(text == slurp(src("examples/" + a.m.table + "-bin")))
+            << f << ": regenerate examples with tabgen";
         // The end-to-end cases run copies of the shipped tables.
         for (const char* c : {"tabgen_gaas_run", "tabgen_si_load", "tabgen_inp_run"}) {
-            const std::string copy = src(std::string("tests/e2e/cases/") + c + "/setup/" + a.m.table + "-bin");
+            const std::string copy =
+                src(std::string("tests/e2e/cases/") + c + "/setup/" + a.m.table + "-bin");
             if (std::filesystem::exists(copy)) {
                 EXPECT_TRUE(text == slurp(copy)) << copy << " is not the shipped table";
             }
@@ -271,7 +293,8 @@ TEST(Catalogue, FixedColumnsAndMerge) {
     m.temperature = 77.25;
     EXPECT_FALSE(tabgen::catalogue_line(m, line, err));
     EXPECT_NE(err.find("temperature"), std::string::npos);
-    const std::string cat = "OTHER1          X                300.    E     1.0000E+14\nABCDEF          OLD\n";
+    const std::string cat =
+        "OTHER1          X                300.    E     1.0000E+14\nABCDEF          OLD\n";
     EXPECT_EQ(tabgen::merge_catalogue(cat, "ABCDEF          NEW"),
               "OTHER1          X                300.    E     1.0000E+14\nABCDEF          NEW\n");
     EXPECT_EQ(tabgen::merge_catalogue("", "ABCDEF          NEW"), "ABCDEF          NEW\n");

@@ -17,7 +17,9 @@
 
 namespace tables_test {
 
-inline std::string data_file(const std::string& name) { return std::string(ZOT_TEST_DATA) + "/tables/" + name; }
+inline std::string data_file(const std::string& name) {
+    return std::string(ZOT_TEST_DATA) + "/tables/" + name;
+}
 
 inline void reset_model() { tables::reset_records(); }
 

@@ -16,15 +16,50 @@ using tables::tablam;
 // A small valid one-valley table file, one line per group: two lambdas, one domain, three
 // energy indexes. IPLAM, IPTOT, IDOM, IORDL, NVFL and IPHOL sit on their limits.
 std::vector<std::string> minimal_groups() {
-    return {"1", "2", "1", "2", "3", "6", "3",
+    return {"1",
+            "2",
+            "1",
+            "2",
+            "3",
+            "6",
+            "3",
             "0.25 0.5 0.75 1.0 1.0 1.0",
             "-1.0E-13 -2.0E-13 -3.0E-13",
-            "0 3", "0", "1 1 1", "1 2", "0.1", "0.3",
+            "0 3",
+            "0",
+            "1 1 1",
+            "1 2",
+            "0.1",
+            "0.3",
             std::to_string(klip::igsr40("ACOUST")) + " " + std::to_string(klip::igsr40("SSCATT")),
-            "1.5 2.5", "1 1", "1 4", "N", "3", "1.42",
-            "0.067", "0.068", "0.069", "0.0", "0.01", "5", "0", "0.61", "A", "B",
-            "300.0", "12.9", "7.5", "8.5", "0.036", "0.05",
-            "11", "0.1 0.2 0.3 0.4", "1.1 1.2 1.3 1.4", "111", "0.5 0.6 0.7 0.8", "2.1 2.2 2.3 2.4",
+            "1.5 2.5",
+            "1 1",
+            "1 4",
+            "N",
+            "3",
+            "1.42",
+            "0.067",
+            "0.068",
+            "0.069",
+            "0.0",
+            "0.01",
+            "5",
+            "0",
+            "0.61",
+            "A",
+            "B",
+            "300.0",
+            "12.9",
+            "7.5",
+            "8.5",
+            "0.036",
+            "0.05",
+            "11",
+            "0.1 0.2 0.3 0.4",
+            "1.1 1.2 1.3 1.4",
+            "111",
+            "0.5 0.6 0.7 0.8",
+            "2.1 2.2 2.3 2.4",
             "10.9"};
 }
 
@@ -36,8 +71,7 @@ std::string group_line(const std::string& name, int group) {
 // Byte copies of the whole model, to compare two loads.
 struct Snapshot {
     std::vector<char> bytes;
-    template <typename T>
-    void add(const T& rec) {
+    template <typename T> void add(const T& rec) {
         const char* p = reinterpret_cast<const char*>(&rec);
         bytes.insert(bytes.end(), p, p + sizeof(T));
     }
@@ -82,7 +116,8 @@ void expect_valid_model() {
                 prev = v;
             }
             EXPECT_EQ(prev, 1.0f) << "energy index " << ie;
-            EXPECT_EQ(klip::dgsr40(tablam.NOMLAM[iv][tablam.IORDL[iv][j][n]]).view().substr(0, 3), "SSC");
+            EXPECT_EQ(klip::dgsr40(tablam.NOMLAM[iv][tablam.IORDL[iv][j][n]]).view().substr(0, 3),
+                      "SSC");
         }
     }
 }
@@ -171,7 +206,8 @@ TEST_F(TablesTest, LoadsTheThreeValleyFileInFileOrder) {
             EXPECT_EQ(parlam.NZIV0[iv][jv], 10 * iv + jv);
             EXPECT_EQ(parlam.NZIV1[iv][jv], 100 + 10 * iv + jv);
             for (int p = 1; p <= 4; ++p) {
-                EXPECT_FLOAT_EQ(parlam.CPIV0[p][iv][jv], static_cast<float>(p) + iv / 10.0f + jv / 100.0f);
+                EXPECT_FLOAT_EQ(parlam.CPIV0[p][iv][jv],
+                                static_cast<float>(p) + iv / 10.0f + jv / 100.0f);
             }
         }
     }
@@ -213,9 +249,9 @@ TEST_F(TablesTest, EmptyGroupsStillTakeTheirLine) {
         SCOPED_TRACE(count);
         reset_model();
         auto g = minimal_groups();
-        g[1] = count;   // NLAM
-        g[3] = count;   // NLDOM
-        g[5] = count;   // NCOMP
+        g[1] = count;  // NLAM
+        g[3] = count;  // NLDOM
+        g[5] = count;  // NCOMP
         for (int k : {8, 10, 13, 16, 17, 18, 19}) g[static_cast<size_t>(k - 1)] = "rien ici";
         g[11] = "1 1 1";
         write_lines("vide-bin", g);
@@ -255,7 +291,8 @@ TEST_F(TablesTest, ShortFileReportsTheGroupAndKeepsWhatWasLoaded) {
         parlam.EPBF = -1.0f;
         write_lines("court-bin", std::vector<std::string>(g.begin(), g.begin() + (missing - 1)));
         EXPECT_EQ(tables::lila("court-bin", 1), 1);
-        EXPECT_EQ(take(), group_line("court-bin", missing) + " " + std::string(78, ' ') + "\n" + error_line(4));
+        EXPECT_EQ(take(), group_line("court-bin", missing) + " " + std::string(78, ' ') + "\n"
+                              + error_line(4));
         EXPECT_EQ(tablam.NVA, missing > 1 ? 1 : 0);
         EXPECT_EQ(parlam.TEMP, missing > 33 ? 300.0f : 0.0f);
         EXPECT_EQ(parlam.EPBF, -1.0f);
@@ -267,7 +304,7 @@ TEST_F(TablesTest, ShortFileReportsTheGroupAndKeepsWhatWasLoaded) {
 TEST_F(TablesTest, FileEndingInsideAGroup) {
     auto g = minimal_groups();
     g.resize(8);
-    g[7] = "0.25 0.5\n0.75";   // three of the six values of group 8
+    g[7] = "0.25 0.5\n0.75";  // three of the six values of group 8
     write_lines("court-bin", g);
     EXPECT_EQ(tables::lila("court-bin", 1), 1);
     EXPECT_NE(take().find(group_line("court-bin", 8)), std::string::npos);
@@ -276,7 +313,10 @@ TEST_F(TablesTest, FileEndingInsideAGroup) {
 }
 
 TEST_F(TablesTest, UnreadableValueReportsItsGroup) {
-    struct Case { int group; const char* text; };
+    struct Case {
+        int group;
+        const char* text;
+    };
     for (const Case& c : {Case{2, "deux"}, Case{5, "3.0"}, Case{8, "0.25 0.5 0.75 1.0 inf 1.0"},
                           Case{14, "0.1.2"}, Case{16, "12 3.5"}, Case{39, "2147483648"}}) {
         SCOPED_TRACE(c.group);
@@ -295,7 +335,7 @@ TEST_F(TablesTest, UnreadableValueReportsItsGroup) {
 struct Inconsistent {
     int group;
     const char* text;
-    int32_t* field;   // the first field the group would store
+    int32_t* field;  // the first field the group would store
 };
 
 class InconsistentFile : public TablesTest, public ::testing::WithParamInterface<Inconsistent> {};
@@ -308,7 +348,8 @@ TEST_P(InconsistentFile, IsRefusedBeforeTheGroupIsStored) {
     if (c.field != nullptr) *c.field = -99;
     tablam.DELTAE = -5.0f;
     EXPECT_EQ(tables::lila("faux-bin", 1), 1);
-    EXPECT_EQ(take(), group_line("faux-bin", c.group) + " " + std::string(78, ' ') + "\n" + error_line(5));
+    EXPECT_EQ(take(),
+              group_line("faux-bin", c.group) + " " + std::string(78, ' ') + "\n" + error_line(5));
     if (c.field != nullptr) {
         EXPECT_EQ(*c.field, -99);
     }
@@ -323,17 +364,20 @@ TEST_P(InconsistentFile, IsRefusedBeforeTheGroupIsStored) {
 
 INSTANTIATE_TEST_SUITE_P(
     Groups, InconsistentFile,
-    ::testing::Values(Inconsistent{1, "0", &tablam.NVA}, Inconsistent{1, "5", &tablam.NVA},
-                      Inconsistent{2, "41", &tablam.NLAM[1]}, Inconsistent{3, "16", &tablam.NDOM[1]},
-                      Inconsistent{4, "41", &tablam.NLDOM[1][1]}, Inconsistent{5, "1501", &tablam.NEN[1]},
-                      Inconsistent{6, "80001", &compac.NCOMP}, Inconsistent{7, "5001", &compac.IDRLT1},
-                      Inconsistent{10, "0 4", &tablam.IPLAM[1][1]}, Inconsistent{10, "-1 0", &tablam.IPLAM[1][1]},
-                      Inconsistent{11, "1", &tablam.IPTOT[1]}, Inconsistent{11, "-1", &tablam.IPTOT[1]},
-                      Inconsistent{12, "1 2 1", &tablam.IDOM[1][1]}, Inconsistent{12, "0 1 1", &tablam.IDOM[1][1]},
-                      Inconsistent{13, "1 3", &tablam.IORDL[1][1][1]}, Inconsistent{13, "0 2", &tablam.IORDL[1][1][1]},
-                      Inconsistent{14, "0.0", nullptr}, Inconsistent{14, "-0.1", nullptr},
-                      Inconsistent{18, "1 2", &tablam.NVFL[1][1]}, Inconsistent{18, "0 1", &tablam.NVFL[1][1]},
-                      Inconsistent{19, "1 5", &tablam.IPHOL[1][1]}, Inconsistent{19, "0 1", &tablam.IPHOL[1][1]}));
+    ::testing::Values(
+        Inconsistent{1, "0", &tablam.NVA}, Inconsistent{1, "5", &tablam.NVA},
+        Inconsistent{2, "41", &tablam.NLAM[1]}, Inconsistent{3, "16", &tablam.NDOM[1]},
+        Inconsistent{4, "41", &tablam.NLDOM[1][1]}, Inconsistent{5, "1501", &tablam.NEN[1]},
+        Inconsistent{6, "80001", &compac.NCOMP}, Inconsistent{7, "5001", &compac.IDRLT1},
+        Inconsistent{10, "0 4", &tablam.IPLAM[1][1]}, Inconsistent{10, "-1 0", &tablam.IPLAM[1][1]},
+        Inconsistent{11, "1", &tablam.IPTOT[1]}, Inconsistent{11, "-1", &tablam.IPTOT[1]},
+        Inconsistent{12, "1 2 1", &tablam.IDOM[1][1]},
+        Inconsistent{12, "0 1 1", &tablam.IDOM[1][1]},
+        Inconsistent{13, "1 3", &tablam.IORDL[1][1][1]},
+        Inconsistent{13, "0 2", &tablam.IORDL[1][1][1]}, Inconsistent{14, "0.0", nullptr},
+        Inconsistent{14, "-0.1", nullptr}, Inconsistent{18, "1 2", &tablam.NVFL[1][1]},
+        Inconsistent{18, "0 1", &tablam.NVFL[1][1]}, Inconsistent{19, "1 5", &tablam.IPHOL[1][1]},
+        Inconsistent{19, "0 1", &tablam.IPHOL[1][1]}));
 
 // A valley filled to every capacity of the model loads.
 TEST_F(TablesTest, CountsOnTheCapacitiesAreAccepted) {

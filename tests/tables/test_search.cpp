@@ -8,17 +8,17 @@ using namespace tables_test;
 
 // One catalogue record in its columns: name 1-12, material 17-28, temperature 33-37,
 // carrier 42, doping 47-57.
-std::string record(const std::string& name, const std::string& mat, const std::string& temp, char type,
-                   const std::string& dop) {
-    return klip::pad(name, 12) + "    " + klip::pad(mat, 12) + "    " + klip::pad(temp, 5) + "    " +
-           std::string(1, type) + "    " + dop;
+std::string record(const std::string& name, const std::string& mat, const std::string& temp,
+                   char type, const std::string& dop) {
+    return klip::pad(name, 12) + "    " + klip::pad(mat, 12) + "    " + klip::pad(temp, 5) + "    "
+           + std::string(1, type) + "    " + dop;
 }
 
 class SearchTest : public TablesTest {
 protected:
     // Runs the search on a catalogue of these records; the found name, trimmed, or "-".
-    std::string find(const std::vector<std::string>& records, const std::string& mat, float temp, char type,
-                     float dop) {
+    std::string find(const std::vector<std::string>& records, const std::string& mat, float temp,
+                     char type, float dop) {
         write_lines("replam", records);
         klip::Text<80> nfidat;
         nfidat.set("inchange");
@@ -56,7 +56,8 @@ TEST_F(SearchTest, ZeroDopingMatchesOnlyZero) {
                                     record("ZERO", "GAAS", "300.", 'E', "0.0000E+00")};
     EXPECT_EQ(find(cat, "GAAS", 300.0f, 'E', 0.0f), "ZERO");
     // A short line: the doping field is blank, hence zero.
-    EXPECT_EQ(find({cat[0], record("COURT", "GAAS", "300.", 'E', "")}, "GAAS", 300.0f, 'E', 0.0f), "COURT");
+    EXPECT_EQ(find({cat[0], record("COURT", "GAAS", "300.", 'E', "")}, "GAAS", 300.0f, 'E', 0.0f),
+              "COURT");
 }
 
 TEST_F(SearchTest, TemperatureMustBeEqual) {
@@ -65,8 +66,11 @@ TEST_F(SearchTest, TemperatureMustBeEqual) {
     EXPECT_EQ(find(cat, "GAAS", 300.0f, 'E', 1.0e17f), "ENTIER");
     EXPECT_EQ(find(cat, "GAAS", 300.5f, 'E', 1.0e17f), "DEMI");
     // Blanks inside a numeric field are ignored; an integer field has no implied decimals.
-    EXPECT_EQ(find({record("BLANCS", "GAAS", "3 0 0", 'E', "1.0000E+17")}, "GAAS", 300.0f, 'E', 1.0e17f), "BLANCS");
-    EXPECT_EQ(find({record("ZERO", "GAAS", "", 'E', "1.0000E+17")}, "GAAS", 0.0f, 'E', 1.0e17f), "ZERO");
+    EXPECT_EQ(
+        find({record("BLANCS", "GAAS", "3 0 0", 'E', "1.0000E+17")}, "GAAS", 300.0f, 'E', 1.0e17f),
+        "BLANCS");
+    EXPECT_EQ(find({record("ZERO", "GAAS", "", 'E', "1.0000E+17")}, "GAAS", 0.0f, 'E', 1.0e17f),
+              "ZERO");
 }
 
 TEST_F(SearchTest, NamesAreComparedUpToTheirFirstBlank) {
@@ -76,7 +80,8 @@ TEST_F(SearchTest, NamesAreComparedUpToTheirFirstBlank) {
     EXPECT_EQ(find(cat, "GAAS", 300.0f, 'E', 1.0e17f), "EXACT");
     EXPECT_EQ(find(cat, "GAASP", 300.0f, 'E', 1.0e17f), "LONG");
     EXPECT_EQ(find(cat, "GA AS", 300.0f, 'E', 1.0e17f), "COURT");
-    EXPECT_EQ(find({record("X", "GA XYZ", "300.", 'E', "1.0000E+17")}, "GA", 300.0f, 'E', 1.0e17f), "X");
+    EXPECT_EQ(find({record("X", "GA XYZ", "300.", 'E', "1.0000E+17")}, "GA", 300.0f, 'E', 1.0e17f),
+              "X");
     EXPECT_EQ(find({cat[0]}, "GAAS", 300.0f, 'E', 1.0e17f), "-");
 }
 
@@ -100,12 +105,12 @@ TEST_F(SearchTest, DopingFieldForms) {
 
 TEST_F(SearchTest, UnreadableRecordEndsTheSearch) {
     const std::string good = record("BON", "GAAS", "300.", 'E', "1.0000E+17");
-    for (const std::string& bad : {record("MAL", "GAAS", "300.", 'E', "1.0X17"),
-                                   record("MAL", "GAAS", "3OO.", 'E', "1.0000E+17"),
-                                   record("MAL", "GAAS", "300.", 'E', "1.0E"),
-                                   record("MAL", "GAAS", "300.", 'E', "1.0E+17+3"),
-                                   record("MAL", "GAAS", "300.", 'E', "."),
-                                   record("MAL", "GAAS", "300.", 'E', "1.0E+99")}) {
+    for (const std::string& bad :
+         {record("MAL", "GAAS", "300.", 'E', "1.0X17"),
+          record("MAL", "GAAS", "3OO.", 'E', "1.0000E+17"),
+          record("MAL", "GAAS", "300.", 'E', "1.0E"),
+          record("MAL", "GAAS", "300.", 'E', "1.0E+17+3"), record("MAL", "GAAS", "300.", 'E', "."),
+          record("MAL", "GAAS", "300.", 'E', "1.0E+99")}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(find({bad, good}, "GAAS", 300.0f, 'E', 1.0e17f), "-");
         EXPECT_NE(take().find("Il n'existe pas"), std::string::npos);
@@ -113,7 +118,9 @@ TEST_F(SearchTest, UnreadableRecordEndsTheSearch) {
 }
 
 TEST_F(SearchTest, NotFoundMessage) {
-    EXPECT_EQ(find({record("AUTRE", "INP", "300.", 'E', "1.0000E+17")}, "GAAS", 77.0f, 'T', 1.0e17f), "-");
+    EXPECT_EQ(
+        find({record("AUTRE", "INP", "300.", 'E', "1.0000E+17")}, "GAAS", 77.0f, 'T', 1.0e17f),
+        "-");
     EXPECT_EQ(take(),
               " Il n'existe pas de donnees sur      GAAS         de type T  A  T=   77.K\n"
               " CONSEIL : Utiliser la clef REP pour reperer un fichier modele\n"
@@ -147,10 +154,16 @@ TEST_F(SearchTest, TraceLinesFromLevelTwo) {
 
 // The shipped catalogue names the shipped table files.
 TEST_F(SearchTest, ShippedCatalogueFindsEachTableFile) {
-    struct Entry { const char* mat; char type; float dop; const char* file; };
-    for (const Entry& e : {Entry{"GAAS1V", 'E', 1.0e17f, "ONEVAL"}, Entry{"GAAS1V", 'T', 1.0e17f, "ONEVAL"},
-                           Entry{"GAAS", 'E', 1.0e17f, "TRIVAL"}, Entry{"SI4V", 'E', 1.0e15f, "QUAVAL"},
-                           Entry{"GAASSP", 'E', 1.0e17f, "SPLITV"}}) {
+    struct Entry {
+        const char* mat;
+        char type;
+        float dop;
+        const char* file;
+    };
+    for (const Entry& e :
+         {Entry{"GAAS1V", 'E', 1.0e17f, "ONEVAL"}, Entry{"GAAS1V", 'T', 1.0e17f, "ONEVAL"},
+          Entry{"GAAS", 'E', 1.0e17f, "TRIVAL"}, Entry{"SI4V", 'E', 1.0e15f, "QUAVAL"},
+          Entry{"GAASSP", 'E', 1.0e17f, "SPLITV"}}) {
         SCOPED_TRACE(e.mat);
         reset_model();
         klip::Text<80> nfidat;
