@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/files.hpp"
 #include "driver/records.hpp"
 #include "driver/run.hpp"
 #include "driver/sim.hpp"
@@ -81,26 +82,7 @@ void write_data_line(int lu, int nva, const std::string& layout, int i) {
     }
 }
 
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The path a file name leads to: symbolic links are followed, so that the file they lead
-// to is written and the links stay in place (a link to a file not there yet leads to it).
-std::string resolve_links(const std::string& name) {
-    std::string p = name;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
-        char buf[PATH_MAX];
-        const ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
-        if (n <= 0) return p;
-        const std::string target(buf, static_cast<size_t>(n));
-        p = target[0] == '/' ? target : folder_of(p) + target;
-    }
-    return p;  // a loop of links: opening it fails with its own status
-}
+using core::resolve_links;
 
 // Close an output text file; when not everything reached it, report it and remove the
 // cut file (a regular file only: a device or anything else is left alone; through a link,
@@ -113,24 +95,6 @@ void close_output(int unit, std::string_view name) {
     const std::filesystem::path path{resolve_links(std::string(klip::Text<80>(name).trimmed()))};
     if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
 }
-
-// SIGINT, SIGTERM and SIGHUP wait while the spectra's temporary file exists, so that no
-// stop leaves it behind; they take effect as soon as it is renamed or removed.
-class HoldSignals {
-public:
-    HoldSignals() {
-        sigset_t s;
-        sigemptyset(&s);
-        sigaddset(&s, SIGINT);
-        sigaddset(&s, SIGTERM);
-        sigaddset(&s, SIGHUP);
-        sigprocmask(SIG_BLOCK, &s, &old_);
-    }
-    ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
-
-private:
-    sigset_t old_;
-};
 
 // Opens on `unit` a new file with a unique name beside `target`, with the permissions of
 // the file it will replace (or of a new file). Returns 0 and the name, or the errno.
@@ -296,7 +260,7 @@ void write_spectra_file() {
     if (status == 0) {
         // Signals wait only while a temporary file exists: a direct write to a pipe that is
         // not read must still be stoppable.
-        std::optional<HoldSignals> hold;
+        std::optional<core::HoldSignals> hold;
         if (!exists || S_ISREG(st.st_mode)) {
             hold.emplace();
             if (open_temporary(lu, target, temp) != 0) {

@@ -1,5 +1,7 @@
 #include "tabgen/files.hpp"
 
+#include "core/files.hpp"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -15,38 +17,16 @@
 namespace tabgen {
 namespace {
 
-std::string dir_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return "";
-    return path.substr(0, slash + 1);
-}
+using core::HoldSignals;
 
 std::string base_of(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// SIGINT, SIGTERM and SIGHUP wait while temporary files exist, so that a stop can never
-// leave one behind; they take effect once the files are renamed or removed.
-class HoldSignals {
-public:
-    HoldSignals() {
-        sigset_t s;
-        sigemptyset(&s);
-        sigaddset(&s, SIGINT);
-        sigaddset(&s, SIGTERM);
-        sigaddset(&s, SIGHUP);
-        sigprocmask(SIG_BLOCK, &s, &old_);
-    }
-    ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
-
-private:
-    sigset_t old_;
-};
-
 // Writes `text` under a new unique name beside `target`; returns the name, or "" with `error`.
 std::string write_temp(const std::string& target, const std::string& text, std::string& error) {
-    std::string tmp = dir_of(target) + "." + base_of(target) + ".XXXXXX";
+    std::string tmp = core::folder_of(target) + "." + base_of(target) + ".XXXXXX";
     const int fd = mkstemp(tmp.data());
     if (fd < 0) {
         error = "cannot create a temporary file in the folder of " + target + ": "
@@ -83,19 +63,7 @@ std::string write_temp(const std::string& target, const std::string& text, std::
 
 }  // namespace
 
-std::string resolve_links(const std::string& path) {
-    std::string p = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
-        char buf[PATH_MAX];
-        const ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
-        if (n <= 0) return p;
-        const std::string target(buf, static_cast<size_t>(n));
-        p = target[0] == '/' ? target : dir_of(p) + target;
-    }
-    return p;  // a loop of links: the open or rename then fails with its own reason
-}
+std::string resolve_links(const std::string& path) { return core::resolve_links(path); }
 
 ReadResult read_bounded(const std::string& path, size_t limit, std::string& text,
                         std::string& error) {

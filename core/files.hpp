@@ -1,0 +1,58 @@
+// File-system helpers that zot and tabgen share for writing files safely: the folder of a
+// path, the file a chain of symbolic links leads to, and signals held back while a temporary
+// file exists. Header only.
+#pragma once
+
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace core {
+
+// The folder part of a path, with its final slash ("" for a bare name).
+inline std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The path a file name leads to: symbolic links are followed, so that the file they lead to
+// is written and the links stay in place (a link to a file not there yet leads to it). A loop
+// of links stops after 40 hops; opening or renaming it then fails with its own reason.
+inline std::string resolve_links(const std::string& name) {
+    std::string p = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        char buf[PATH_MAX];
+        const ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) return p;
+        const std::string target(buf, static_cast<size_t>(n));
+        p = target[0] == '/' ? target : folder_of(p) + target;
+    }
+    return p;
+}
+
+// SIGINT, SIGTERM and SIGHUP wait while it lives (while temporary files exist), so that no
+// stop leaves one behind; they take effect when it ends.
+class HoldSignals {
+public:
+    HoldSignals() {
+        sigset_t s;
+        sigemptyset(&s);
+        sigaddset(&s, SIGINT);
+        sigaddset(&s, SIGTERM);
+        sigaddset(&s, SIGHUP);
+        sigprocmask(SIG_BLOCK, &s, &old_);
+    }
+    ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    HoldSignals(const HoldSignals&) = delete;
+    HoldSignals& operator=(const HoldSignals&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+}  // namespace core
