@@ -94,6 +94,15 @@ int32_t pack40(const std::string& name) {
     return core::pack_radix40(k);
 }
 
+bool end_lambda_list(const Material& m, int i, std::vector<Lambda>& ls, std::string& error) {
+    if (m.ionisation) ls.push_back({Kind::ION, i, 1, 0, 0, 1, 0, "ION   "});
+    ls.push_back({Kind::SSC, i, 1, 0, 0, 1, 0, "SSC   "});
+    if (static_cast<int>(ls.size()) <= tables::kLambdas) return true;
+    error = "valley " + m.valleys[i].name + ": " + std::to_string(ls.size())
+            + " mechanisms, more than 40";
+    return false;
+}
+
 bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std::string& error) {
     if (m.carrier == 'T') return plan_holes(m, out, error);
     const int nva = static_cast<int>(m.valleys.size());
@@ -131,13 +140,7 @@ bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std:
             ls.push_back({ka, o.jv, o.slot, o.hw, o.coupling, z, o.hw - de,
                           lambda_name(head, digit(o.jv + 1), digit(o.slot), 'A')});
         }
-        if (m.ionisation) ls.push_back({Kind::ION, i, 1, 0, 0, 1, 0, "ION   "});
-        ls.push_back({Kind::SSC, i, 1, 0, 0, 1, 0, "SSC   "});
-        if (static_cast<int>(ls.size()) > tables::kLambdas) {
-            error =
-                "valley " + v.name + ": " + std::to_string(ls.size()) + " mechanisms, more than 40";
-            return false;
-        }
+        if (!end_lambda_list(m, i, ls, error)) return false;
     }
     return true;
 }

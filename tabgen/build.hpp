@@ -47,6 +47,10 @@ struct Generated {
 // Radix-40 packing of a six-character name (alphabet " A-Z0-9$_&").
 int32_t pack40(const std::string& name);
 
+// Ends the lambda list of valley i: impact ionisation when the description has it, then
+// self-scattering; false with a message when the list holds more than the tables take.
+bool end_lambda_list(const Material& m, int i, std::vector<Lambda>& ls, std::string& error);
+
 // Energy points of each valley and the lambdas of each valley (without rates).
 bool plan_lambdas(const Material& m, std::vector<std::vector<Lambda>>& out, std::string& error);
 

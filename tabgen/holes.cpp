@@ -123,13 +123,7 @@ bool plan_holes(const Material& m, std::vector<std::vector<Lambda>>& out, std::s
                 ls.push_back({Kind::ONPA, j, 1, hw, 0, 1, hw - de,
                               name_of("ONP", digit(i + 1), digit(j + 1), 'A'), true});
             }
-        if (m.ionisation) ls.push_back({Kind::ION, i, 1, 0, 0, 1, 0, "ION   "});
-        ls.push_back({Kind::SSC, i, 1, 0, 0, 1, 0, "SSC   "});
-        if (static_cast<int>(ls.size()) > tables::kLambdas) {
-            error =
-                "valley " + v.name + ": " + std::to_string(ls.size()) + " mechanisms, more than 40";
-            return false;
-        }
+        if (!end_lambda_list(m, i, ls, error)) return false;
     }
     return true;
 }
