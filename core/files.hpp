@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 namespace core {
@@ -33,6 +34,33 @@ inline std::string resolve_links(const std::string& name) {
         p = target[0] == '/' ? target : folder_of(p) + target;
     }
     return p;
+}
+
+// Creates a file with a unique name ".NAME.XXXXXX" beside `target` (in its folder, so that a
+// rename replaces the target), with the permissions of the file it will replace or of a new
+// file. Returns 0 with the name in `temp` and the open descriptor in `fd`, or the errno with
+// nothing left behind.
+inline int make_temporary(const std::string& target, std::string& temp, int& fd) {
+    const size_t slash = target.rfind('/');
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    temp = target.substr(0, base) + "." + target.substr(base) + ".XXXXXX";
+    fd = mkstemp(temp.data());
+    if (fd < 0) return errno;
+    struct stat st;
+    mode_t mode;
+    if (stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (fchmod(fd, mode) == 0) return 0;
+    const int status = errno;
+    ::close(fd);
+    unlink(temp.c_str());
+    fd = -1;
+    return status;
 }
 
 // SIGINT, SIGTERM and SIGHUP wait while it lives (while temporary files exist), so that no

@@ -99,23 +99,11 @@ void close_output(int unit, std::string_view name) {
 // Opens on `unit` a new file with a unique name beside `target`, with the permissions of
 // the file it will replace (or of a new file). Returns 0 and the name, or the errno.
 int open_temporary(int unit, const std::string& target, std::string& temp) {
-    size_t base = target.rfind('/');
-    base = base == std::string::npos ? 0 : base + 1;
-    temp = target.substr(0, base) + "." + target.substr(base) + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return errno;
-    struct stat st;
-    mode_t mode;
-    if (stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    int status = fchmod(fd, mode) == 0 ? 0 : errno;
+    int fd = -1;
+    int status = core::make_temporary(target, temp, fd);
+    if (status != 0) return status;
     ::close(fd);
-    if (status == 0) status = fio::open_new(unit, temp);
+    status = fio::open_new(unit, temp);
     if (status != 0) unlink(temp.c_str());
     return status;
 }

@@ -19,30 +19,16 @@ namespace {
 
 using core::HoldSignals;
 
-std::string base_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Writes `text` under a new unique name beside `target`; returns the name, or "" with `error`.
 std::string write_temp(const std::string& target, const std::string& text, std::string& error) {
-    std::string tmp = core::folder_of(target) + "." + base_of(target) + ".XXXXXX";
-    const int fd = mkstemp(tmp.data());
-    if (fd < 0) {
+    std::string tmp;
+    int fd = -1;
+    int code = core::make_temporary(target, tmp, fd);
+    if (code != 0) {
         error = "cannot create a temporary file in the folder of " + target + ": "
-                + std::strerror(errno);
+                + std::strerror(code);
         return "";
     }
-    struct stat st;
-    mode_t mode;
-    if (stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    int code = fchmod(fd, mode) == 0 ? 0 : errno;
     for (size_t done = 0; code == 0 && done < text.size();) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0) {
