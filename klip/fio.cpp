@@ -55,20 +55,29 @@ void put(int unit, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), c->f);
 }
 
-int open_file(int unit, std::string_view name, const char* mode, bool reading) {
-    Channel* c = channel(unit);
+// Closes `unit` and gives its channel and the name without its trailing blanks: 0, or the
+// errno when the unit cannot take a file or the name is empty.
+int prepare_unit(int unit, std::string_view name, Channel*& c, std::string& path) {
+    c = channel(unit);
     if (c == nullptr || unit == kStdin || unit == kStdout) return EBADF;
     close(unit);
-    std::string path(name);
+    path = std::string(name);
     while (!path.empty() && path.back() == ' ') path.pop_back();
-    if (path.empty()) return ENOENT;
+    return path.empty() ? ENOENT : 0;
+}
+
+// Opens a file for writing (emptied when it exists) on `unit`.
+int open_for_writing(int unit, std::string_view name) {
+    Channel* c = nullptr;
+    std::string path;
+    if (const int status = prepare_unit(unit, name, c, path); status != 0) return status;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return EISDIR;
     errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), mode);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return errno != 0 ? errno : EIO;
     c->f = f;
-    c->reading = reading;
+    c->reading = false;
     return 0;
 }
 
@@ -134,20 +143,17 @@ int open_regular(Channel& c, const std::string& path) {
 }  // namespace
 
 int open_old(int unit, std::string_view name) {
-    Channel* c = channel(unit);
-    if (c == nullptr || unit == kStdin || unit == kStdout) return EBADF;
-    close(unit);
-    std::string path(name);
-    while (!path.empty() && path.back() == ' ') path.pop_back();
-    if (path.empty()) return ENOENT;
-    int st = open_regular(*c, path);
+    Channel* c = nullptr;
+    std::string path;
+    if (const int status = prepare_unit(unit, name, c, path); status != 0) return status;
+    const int st = open_regular(*c, path);
     if (st == 0) rewind(unit);
     return st;
 }
 
-int open_new(int unit, std::string_view name) { return open_file(unit, name, "wb", false); }
+int open_new(int unit, std::string_view name) { return open_for_writing(unit, name); }
 
-int open_unformatted(int unit, std::string_view name) { return open_file(unit, name, "wb", false); }
+int open_unformatted(int unit, std::string_view name) { return open_for_writing(unit, name); }
 
 void close(int unit) {
     Channel* c = channel(unit);
