@@ -14,24 +14,12 @@
 namespace tabgen {
 namespace {
 
-phys::Band band_of(const Valley& v) { return phys::Band{v.dos > 0 ? v.dos : v.md, v.alpha}; }
-
 bool is_absorption(Kind k) {
     return k == Kind::OPLA || k == Kind::ONPA || k == Kind::IV0A || k == Kind::IV1A;
 }
 bool has_final_energy(Kind k) {
     return k != Kind::IMP && k != Kind::ACO && k != Kind::ION && k != Kind::SSC && k != Kind::ALL;
 }
-
-std::string lambda_name(const char* head, char c4, char c5, char c6) {
-    std::string s(head);
-    s += c4;
-    s += c5;
-    s += c6;
-    return s;
-}
-
-char digit(int d) { return static_cast<char>('0' + d); }
 
 // Number of energy points of each valley: the tables of every valley reach the same total
 // energy etop, so a carrier changing valley always lands inside the new valley's table.
@@ -82,6 +70,18 @@ bool expand_intervalley(const Material& m, std::vector<Ordered>& out, std::strin
 }
 
 }  // namespace
+
+phys::Band band_of(const Valley& v) { return phys::Band{v.dos > 0 ? v.dos : v.md, v.alpha}; }
+
+std::string lambda_name(const char* head, char c4, char c5, char c6) {
+    std::string s(head);
+    s += c4;
+    s += c5;
+    s += c6;
+    return s;
+}
+
+char digit(int d) { return static_cast<char>('0' + d); }
 
 int32_t pack40(const std::string& name) {
     std::array<int, 6> k{};

@@ -10,6 +10,7 @@
 #include "core/vocabulary.hpp"
 #include "tables/model.hpp"
 #include "tabgen/material.hpp"
+#include "tabgen/physics.hpp"
 
 namespace tabgen {
 
@@ -43,6 +44,14 @@ struct Generated {
     std::vector<std::vector<double>> total;               // [iv][ie-1], sum of the rates
     std::vector<std::vector<double>> gamma;               // [iv][j-1], the domain totals
 };
+
+// The band of a valley's rates: its density-of-states mass (when given, else its mass) and
+// its non-parabolicity.
+phys::Band band_of(const Valley& v);
+
+// A lambda name: a three-character head and three more characters; digit(d) is the digit d.
+std::string lambda_name(const char* head, char c4, char c5, char c6);
+char digit(int d);
 
 // Radix-40 packing of a six-character name (alphabet " A-Z0-9$_&").
 int32_t pack40(const std::string& name);

@@ -9,20 +9,8 @@ const char* const kBandNames[] = {"", "heavy", "light", "split"};
 
 std::string at_line(int line) { return "line " + std::to_string(line) + ": "; }
 
-phys::Band rate_band(const Valley& v) { return phys::Band{v.dos > 0 ? v.dos : v.md, v.alpha}; }
-
 double k_of(const phys::Band& b, double e) {
     return std::sqrt(2.0 * b.md * phys::kM0 * e * (1.0 + b.alpha * e) * phys::kQ) / phys::kHbar;
-}
-
-char digit(int d) { return static_cast<char>('0' + d); }
-
-std::string name_of(const char* head, char c4, char c5, char c6) {
-    std::string s(head);
-    s += c4;
-    s += c5;
-    s += c6;
-    return s;
 }
 
 }  // namespace
@@ -98,7 +86,7 @@ bool plan_holes(const Material& m, std::vector<std::vector<Lambda>>& out, std::s
         for (int j = 0; j < nva; ++j) {
             const double de = m.valleys[j].energy - v.energy;
             ls.push_back(
-                {Kind::ACO, j, 1, 0, 0, 1, -de, name_of("ACO", digit(j + 1), ' ', ' '), true});
+                {Kind::ACO, j, 1, 0, 0, 1, -de, lambda_name("ACO", digit(j + 1), ' ', ' '), true});
         }
         if (m.hw_polar > 0) {
             const double hw = m.hw_polar;
@@ -110,18 +98,18 @@ bool plan_holes(const Material& m, std::vector<std::vector<Lambda>>& out, std::s
                 if (j == i || v.band == 3 || f.band == 3) continue;
                 const double de = f.energy - v.energy;
                 ls.push_back({Kind::IV0E, j, 1, hw, 0, 1, -hw - de,
-                              name_of("IV0", digit(j + 1), '1', 'E'), true});
+                              lambda_name("IV0", digit(j + 1), '1', 'E'), true});
                 ls.push_back({Kind::IV0A, j, 1, hw, 0, 1, hw - de,
-                              name_of("IV0", digit(j + 1), '1', 'A'), true});
+                              lambda_name("IV0", digit(j + 1), '1', 'A'), true});
             }
         }
         if (v.nonpolar > 0)
             for (int j = 0; j < nva; ++j) {
                 const double de = m.valleys[j].energy - v.energy, hw = m.hw_nonpolar;
                 ls.push_back({Kind::ONPE, j, 1, hw, 0, 1, -hw - de,
-                              name_of("ONP", digit(i + 1), digit(j + 1), 'E'), true});
+                              lambda_name("ONP", digit(i + 1), digit(j + 1), 'E'), true});
                 ls.push_back({Kind::ONPA, j, 1, hw, 0, 1, hw - de,
-                              name_of("ONP", digit(i + 1), digit(j + 1), 'A'), true});
+                              lambda_name("ONP", digit(i + 1), digit(j + 1), 'A'), true});
             }
         if (!end_lambda_list(m, i, ls, error)) return false;
     }
@@ -131,7 +119,7 @@ bool plan_holes(const Material& m, std::vector<std::vector<Lambda>>& out, std::s
 double hole_rate(const Material& m, int iv, const Lambda& l, double e) {
     const Valley& v = m.valleys[iv];
     const Valley& f = m.valleys[l.to];
-    const phys::Band bi = rate_band(v), bf = rate_band(f);
+    const phys::Band bi = band_of(v), bf = band_of(f);
     const double ef = e + l.shift, t = m.temperature;
     if (e <= 0 || ef <= 0) return 0.0;
     const bool emission = l.kind == Kind::ONPE || l.kind == Kind::OPLE || l.kind == Kind::IV0E;
