@@ -174,10 +174,14 @@ def cmd_mobility(args):
     t = args.temperature
     ref = (lambda n: masetti_si(n)) if mat == "si" else (lambda n: sotoodeh_gaas(n, t))
     refname = "Masetti 1983" if mat == "si" else "Sotoodeh 2000"
-    # The field keeps the power a carrier takes from it, mu E^2, at that of lightly doped
-    # material at 0.5 kV/cm (300 K): ohmic, with a drift large enough to measure.
+    # The field keeps the power a carrier takes from it, mu E^2, at or below that of lightly
+    # doped material at 0.5 kV/cm and 300 K: ohmic, with a drift large enough to measure. Above
+    # 300 K the field falls as 1/T; below, where the mobility rises steeply, it falls as
+    # 1/sqrt(mu), so that the carriers are not heated.
     mu0 = ref(1e14)
-    field_of = lambda n: 0.5 * (300 / t) * min(3.0, math.sqrt(mu0 / ref(n)))
+    mu300 = masetti_si(1e14) if mat == "si" else sotoodeh_gaas(1e14)
+    base = 0.5 * (300 / t) if t >= 300 else 0.5 * math.sqrt(mu300 / mu0)
+    field_of = lambda n: base * min(3.0, math.sqrt(mu0 / ref(n)))
     # Each doping gets its own table name, so the catalogue holds them all at once.
     made = [prepare(args, mat, "M%s_%02d" % (mat[:2].upper(), i), t, n) for i, n in enumerate(dopings)]
     def job(n, i):
