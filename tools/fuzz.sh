@@ -17,7 +17,7 @@ if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
   exit 64
 fi
 seconds=$1; shift
-all_targets=(fuzz_fields fuzz_session fuzz_datafiles fuzz_table fuzz_search fuzz_messages fuzz_cumavg)
+all_targets=(fuzz_fields fuzz_session fuzz_datafiles fuzz_table fuzz_search fuzz_messages fuzz_cumavg fuzz_material)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
 
