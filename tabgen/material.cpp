@@ -64,6 +64,11 @@ bool to_int(const std::string& tok, int& v) {
     return true;
 }
 
+// Bounds beyond which a description is not a semiconductor band model: phonon energies (eV)
+// and band energies, the table top included (eV).
+constexpr double kMaxPhonon = 1.0;
+constexpr double kMaxEnergy = 20.0;
+
 bool name_ok(const std::string& s, size_t maxlen) {
     if (s.empty() || s.size() > maxlen) return false;
     for (char c : s)
@@ -129,6 +134,7 @@ bool parse_valley(Ctx& cx, const std::vector<std::string>& t, Valley& v) {
         } else if (key == "alpha" || key == "energy" || key == "acoustic" || key == "nonpolar") {
             if (!to_real(val, d)) return cx.fail(field, "not a number: \"" + val + "\"");
             if (d < 0) return cx.fail(field, "must not be negative");
+            if (key == "energy" && d > kMaxEnergy) return cx.fail(field, "must not exceed 20 eV");
             if (key == "alpha") v.alpha = d;
             else if (key == "energy") v.energy = d;
             else if (key == "acoustic") v.acoustic = d;
@@ -166,8 +172,8 @@ bool parse_intervalley(Ctx& cx, const std::vector<std::string>& t, IntervalleySp
     s.line = cx.line;
     if (!to_int(t[3], s.order) || (s.order != 0 && s.order != 1))
         return cx.fail("intervalley order", "must be 0 or 1");
-    if (!to_real(t[4], s.hw) || !(s.hw > 0))
-        return cx.fail("intervalley energy", "must be a number above 0");
+    if (!to_real(t[4], s.hw) || !(s.hw > 0) || s.hw > kMaxPhonon)
+        return cx.fail("intervalley energy", "must be a number above 0, at most 1 eV");
     if (!to_real(t[5], s.coupling) || !(s.coupling >= 0))
         return cx.fail("intervalley coupling", "must be a number, not negative");
     if ((s.b == "=" || s.b == "~") && s.a != "*")
@@ -335,6 +341,7 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             if (!one_real(cx, t, m.deltae, 0, true)) return false;
         } else if (key == "etop") {
             if (!one_real(cx, t, m.etop, 0, true)) return false;
+            if (m.etop > kMaxEnergy) return cx.fail(key, "must not exceed 20 eV");
         } else if (key == "domains") {
             if (t.size() != 2 || !to_int(t[1], m.domains) || m.domains < 1 || m.domains > 15)
                 return cx.fail(key, "must be an integer from 1 to 15");
@@ -363,8 +370,10 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             if (!one_real(cx, t, m.eps_optic, 0, true)) return false;
         } else if (key == "polar_phonon") {
             if (!one_real(cx, t, m.hw_polar, 0, false)) return false;
+            if (m.hw_polar > kMaxPhonon) return cx.fail(key, "must not exceed 1 eV");
         } else if (key == "nonpolar_phonon") {
             if (!one_real(cx, t, m.hw_nonpolar, 0, false)) return false;
+            if (m.hw_nonpolar > kMaxPhonon) return cx.fail(key, "must not exceed 1 eV");
         } else if (key == "impurity_correction") {
             if (t.size() != 4)
                 return cx.fail(key, "expected: gain, reference density (cm-3), exponent");

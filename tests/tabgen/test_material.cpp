@@ -129,7 +129,7 @@ TEST(Material, BadInputNamesTheField) {
         {replace(kBase, "temperature 300", "temperature 1e-30"),
          "temperature: must lie between 1 and 9999 K"},
         {replace(kBase, "doping    1e15", "doping 1e30"), "doping: must not exceed"},
-        {replace(kBase, "etop      1.5", "etop 1e300"), "deltae/etop: valley G needs"},
+        {replace(kBase, "etop      1.5", "etop 1e300"), "etop: must not exceed 20 eV"},
         {replace(kBase, "deltae    0.002", "deltae 1e-300"), "deltae/etop: valley G needs"},
         {replace(kBase, "acoustic 9", "acoustic 1e30"), "valley L: rate of ACO beyond 1e20"},
         {replace(kBase, "eps_optic  10", "eps_optic 13"), "eps_static: must be above eps_optic"},
@@ -145,6 +145,10 @@ TEST(Material, BadInputNamesTheField) {
         {kBase + "intervalley G Q 0 0.03 1e9\n", "unknown valley Q"},
         {kBase + "intervalley G L 2 0.03 1e9\n", "intervalley order"},
         {kBase + "intervalley G L 0 0 1e9\n", "intervalley energy"},
+        {kBase + "intervalley G L 0 30293 1e9\n",
+         "intervalley energy: must be a number above 0, at most 1 eV"},
+        {replace(kBase, "polar_phonon 0.035", "polar_phonon 2"),
+         "polar_phonon: must not exceed 1 eV"},
         {kBase
              + "intervalley G L 0 0.03 1e9\nintervalley G L 0 0.03 1e9\nintervalley G L 0 0.03 "
                "1e9\n"
