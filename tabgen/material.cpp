@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -62,6 +63,13 @@ bool to_int(const std::string& tok, int& v) {
     if (tok.find_first_of(".eE") != std::string::npos) return false;
     v = static_cast<int>(d);
     return true;
+}
+
+// A number as a message shows it: 881, -385.131, 1e+14.
+std::string short_number(double d) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%g", d);
+    return b;
 }
 
 // Bounds beyond which a description is not a semiconductor band model: phonon energies (eV)
@@ -409,12 +417,24 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
     }
     if (!check_carrier_fields(m, error)) return false;
     derive(m);
-    for (const auto& v : m.valleys)
+    const std::string at = " at " + short_number(m.temperature) + " K";
+    if (m.gap_a > 0 && !(m.gap > 0)) {
+        error = "gap_varshni: the gap would be " + short_number(m.gap) + " eV" + at
+                + "; check the law's a and b";
+        return false;
+    }
+    for (const auto& v : m.valleys) {
         if (v.energy < m.valleys[0].energy) {
-            error = "valley " + v.name + " varshni: below the first valley at "
-                    + std::to_string(m.temperature) + " K";
+            error = "valley " + v.name + " varshni: below the first valley" + at;
             return false;
         }
+        if (!(m.etop > v.energy + 20 * m.deltae)) {
+            error = "valley " + v.name + " varshni: its edge would lie at "
+                    + std::to_string(v.energy) + " eV" + at
+                    + ", less than 20 energy steps below etop";
+            return false;
+        }
+    }
     return true;
 }
 
