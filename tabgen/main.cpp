@@ -9,6 +9,7 @@
 // valid; the repository is locked (DIR/replam.lock) while the catalogue is updated, and
 // every file is replaced whole (through symbolic links) or not at all.
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,8 @@ void summary(const tabgen::Material& m, const tabgen::Generated& g) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+int run(int argc, char** argv) {
     std::string dir = ".";
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -150,4 +152,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+}  // namespace
+
+// Any exception left is a fault of tabgen, not of the description: say so, never abort.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tabgen: internal error (%s); please report it with the description\n",
+                     e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tabgen: internal error; please report it with the description\n");
+    }
+    return 1;
 }
