@@ -59,6 +59,8 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$art" "$logs"
   rm -f "$logs"/run*.log
   seeds=(); [ -d fuzz/corpus/$t ] && seeds=("$src/fuzz/corpus/$t")
+  # The material descriptions are seeded from the shipped ones themselves.
+  [ "$t" = fuzz_material ] && seeds=("$src/examples/materials")
   dict=(); [ -f fuzz/dict/$t.dict ] && dict=(-dict="$src/fuzz/dict/$t.dict")
   execs=0; crashes=0; hangs=0; ooms=0; round=0
   start=$(date +%s); left=$seconds
