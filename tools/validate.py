@@ -7,7 +7,7 @@ repository, runs zot there (at most two processes at once) and prints a Markdown
 simulated against measured values.
 
   python3 tools/validate.py mobility gaas|si [--temperature T]   mobility against doping
-  python3 tools/validate.py velocity gaas|si --temperature T      velocity against field
+  python3 tools/validate.py velocity gaas|si|si_h --temperature T velocity against field
   python3 tools/validate.py ionisation si_hf|gaas_hf              ionisation coefficients
   python3 tools/validate.py scatter gaas|si --field F [--repeat N] [--particles N]
 
@@ -34,6 +34,12 @@ def sotoodeh_gaas(n, t=300.0):
 def canali_si(e_vcm, t):
     """Canali et al., IEEE Trans. Electron Devices 22, 1045 (1975), electrons in Si, cm/s, E in V/cm."""
     vm, ec, beta = 1.53e9 * t ** -0.87, 1.01 * t ** 1.55, 2.57e-2 * t ** 0.66
+    x = e_vcm / ec
+    return vm * x / (1 + x ** beta) ** (1 / beta)
+
+def canali_si_holes(e_vcm, t):
+    """The same fit for holes in Si, cm/s, E in V/cm."""
+    vm, ec, beta = 1.62e8 * t ** -0.52, 1.24 * t ** 1.68, 0.46 * t ** 0.17
     x = e_vcm / ec
     return vm * x / (1 + x ** beta) ** (1 / beta)
 
@@ -131,11 +137,15 @@ def run_file(npart, nvinit, field, axis, steps, tcalm):
     return ("%d\n%d\n1\nfield\n%.6f\n%.6f\n%.6f\n0.5\n0.5\n%d\n10\n%.1f\n-\n0 0\n0\n0 0\n0\n-\nNON\nNON\n"
             % (npart, nvinit, ex, ey, ez, steps, tcalm))
 
-def zot(args, label, name, t, n, runs):
+def carrier_of(mat):
+    """Carrier code of the material data file: 1 electrons, 2 holes (the description's carrier)."""
+    return 2 if re.search(r"^carrier\s+holes", read_mat(mat), re.M) else 1
+
+def zot(args, label, name, t, n, runs, carrier=1):
     """One zot session with one CA per run file text; returns the final averages of each."""
     d = run_dir(args, label)
     with open(os.path.join(d, "m.mat"), "w") as f:
-        f.write("0\n1\n%g\n%s\n%g\n" % (t, name, n))
+        f.write("0\n%d\n%g\n%s\n%g\n" % (carrier, t, name, n))
     stdin = ""
     for i, r in enumerate(runs):
         with open(os.path.join(d, "%d.run" % i), "w") as f:
@@ -208,10 +218,18 @@ def cmd_velocity(args):
     fields = [float(x) for x in args.fields.split(",")]
     tag = "V%s%03d" % (mat[:2].upper(), int(t))
     name, tt, nn = prepare(args, mat, tag, t, None)
+    carrier = carrier_of(mat)
     def job(f):
         return lambda: zot(args, "vf_%s_%g_%g" % (mat, t, f), name, tt, nn,
-                           [run_file(args.particles, nv, f, axis, args.steps, args.steps * 0.5)])[0]
+                           [run_file(args.particles, nv, f, axis, args.steps, args.steps * 0.5)],
+                           carrier)[0]
     res = pool([job(f) for f in fields])
+    def reference(e_vcm):
+        if mat == "si_h":
+            return canali_si_holes(e_vcm, t)
+        if mat == "si":
+            return canali_si(e_vcm, t)
+        return law_gaas(e_vcm) if t == 300 else float("nan")
     print("| field (kV/cm) | drift velocity (cm/s) | mean energy (eV) | reference (cm/s) | difference |")
     print("|---|---|---|---|---|")
     pts = []
@@ -219,19 +237,19 @@ def cmd_velocity(args):
         if not r:
             print("| %g | failed | | | |" % f); continue
         v = drift(r[0], axis)
-        ref = canali_si(f * 1e3, t) if mat == "si" else (law_gaas(f * 1e3) if t == 300 else float("nan"))
+        ref = reference(f * 1e3)
         if mat == "si" and t < 100 and f > 5:
             ref = 1.26e7   # measured saturation at 77 K (Jacoboni et al. 1977)
         e = float(r[0]["Energie cinetique moyenne"][0])
         print("| %g | %.3e | %.3f | %.3e | %+.1f %% |" % (f, v, e, ref, 100 * (v / ref - 1)))
         pts.append((f, v))
-    if mat == "si" or t == 300:
+    if mat.startswith("si") or t == 300:
         xs = dense(min(fields), max(fields))
-        curve = [canali_si(f * 1e3, t) if mat == "si" else law_gaas(f * 1e3) for f in xs]
-        label = "Canali 1975 fit" if mat == "si" else "Ruch-Kino/Thim law"
+        curve = [reference(f * 1e3) for f in xs]
+        label = "Canali 1975 fit" if mat.startswith("si") else "Ruch-Kino/Thim law"
     else:
         xs, curve, label = [], [], "no reference"
-    plot(args.png, "%s electrons, %g K" % (mat, t), "field (kV/cm)", "drift velocity (cm/s)",
+    plot(args.png, "%s %s, %g K" % (mat, "holes" if carrier == 2 else "electrons", t), "field (kV/cm)", "drift velocity (cm/s)",
          [p[0] for p in pts], [p[1] for p in pts], None, label, logx=True, logy=True, xref=xs, yref=curve)
 
 def cmd_ionisation(args):
