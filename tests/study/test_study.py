@@ -273,3 +273,21 @@ exec {build}/zot
     assert "2 already done" in r.stderr and "submitting them once more" in r.stderr, r.stderr
     got = rows(slurm)
     assert len(got) == 5 and (got[0]["field_kV_cm"], got[0]["status"]) == ("1.5", "ok")
+
+
+def test_tables_moved_aside_are_made_again_under_new_names(zs, build, tmp_path):
+    """A table name absent from tables.json but present on disk may hold another table."""
+    s = write(tmp_path / "s.toml", "ladder_eV = [0.6]\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
+    repo = str(tmp_path / "runs")
+    os.makedirs(repo)
+    tabgen = os.path.join(build, "tabgen")
+    first = zs.expand(zs.Study(s))
+    zs.make_tables(first, repo, tabgen)
+    os.rename(os.path.join(repo, "tables.json"), os.path.join(repo, "tables.aside"))
+    s2 = write(tmp_path / "s2.toml", "ladder_eV = [0.8]\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
+    second = zs.expand(zs.Study(s2))
+    zs.make_tables(second, repo, tabgen)
+    assert not {n for _, n in first[0]["tables"]} & {n for _, n in second[0]["tables"]}
+    for top, name in second[0]["tables"]:
+        with open(os.path.join(repo, name + ".mat")) as f:
+            assert f"etop {top!r}" in f.read()
