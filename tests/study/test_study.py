@@ -117,6 +117,11 @@ def test_reports_read_into_rows(zs):
     # 4684 cancelled flights in the equilibration, 95699 in the stationary steps
     assert read("gaas-50kVcm-top0.6.out", (50, 0, 0))["cancelled_flights"] == 4684 + 95699
 
+    # An overflowed or unreadable final value fails the point instead of leaving its cell empty.
+    with open(os.path.join(REPORTS, "gaas-5kVcm-100.out"), encoding="latin-1") as f:
+        text = f.read()
+    with pytest.raises(zs.ReportError, match=r"cannot be read \(energy, v\)"):
+        zs.parse_report(text.replace("= 0.1073 eV", "= nan eV").replace("1.833E+07", "*********"))
     with pytest.raises(zs.ReportError, match="Il n'existe pas de donnees"):
         zs.parse_report(" Il n'existe pas de donnees sur  NOPE  de type E  A  T=  300.K\n"
                         "-> Fin d'execution. Code de fin :   1\n")
