@@ -52,11 +52,11 @@ direction = [1, -1, 0]
 [[series]]
 material = "si"
 field_kV_cm = 5
-direction = ["<111>", [0, 0, -2]]
+direction = ["<111>", [0, 0, -2], [1e-200, 1e-200, 0]]
 steps = 8
 """)
     pts = zs.expand(zs.Study(s))
-    assert len(pts) == 2 * 3 + 2
+    assert len(pts) == 2 * 3 + 3
     assert [p["field_kV_cm"] for p in pts[:3]] == [1, 10, 100]
     assert [p["temperature_K"] for p in pts[:4]] == [77, 77, 77, 300]
     g = pts[1]
@@ -67,7 +67,8 @@ steps = 8
     assert g["valleys_at_start"] == 1 and g["doping_cm3"] == 1e14
     assert g["rungs"] == [0.6, 0.8, 1.2, 1.6, 2.4]
     si = pts[6:]
-    assert [p["direction"] for p in si] == ["<111>", "[0 0 2]"]
+    assert [p["direction"] for p in si] == ["<111>", "[0 0 2]", "<110>"]
+    assert si[2]["field"] == (pytest.approx(3.535534), pytest.approx(3.535534), 0.0)
     assert si[1]["field"] == (0.0, 0.0, 5.0)
     assert si[0]["valleys_at_start"] == 3 and si[0]["run"]["steps"] == 8
     assert len({p["point"] for p in pts}) == len(pts)
@@ -83,6 +84,9 @@ steps = 8
     ("[[series]]\nmaterial = 'nothere.mat'\nfield_kV_cm = 1\n", 2, "does not exist"),
     ("[[series]]\nmaterial = 'gaas'\ncarrier = 'holes'\nfield_kV_cm = 1\n", 3, "is for electrons"),
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\ndirection = '<123>'\n", 4, "unknown direction"),
+    ("[run]\nsteps = 1" + "0" * 400 + "\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n", 2, "a 401-digit number"),
+    ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = { from = 1, to = 9, points = 10000 }\n"
+     "doping_cm3 = { from = 0, to = 1, points = 11 }\n", 1, "at most 100000"),
 ])
 def test_bad_study_names_its_line(zs, tmp_path, body, line, words):
     s = write(tmp_path / "bad.toml", body)
