@@ -300,3 +300,30 @@ def test_tables_moved_aside_are_made_again_under_new_names(zs, build, tmp_path):
     for top, name in second[0]["tables"]:
         with open(os.path.join(repo, name + ".mat")) as f:
             assert f"etop {top!r}" in f.read()
+
+
+def test_unwritable_results_end_with_a_message_and_keep_the_files(zs, build, tmp_path, monkeypatch, capsys):
+    s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
+    out = tmp_path / "out"
+    assert tool(build, "run", s, "--out", str(out)).returncode == 0
+    r = tool(build, "run", s, "--out", str(tmp_path / "s.toml" / "out"))
+    assert r.returncode == 1 and "s.toml/out: cannot be written (Not a directory)" in r.stderr
+
+    # The disk fills while a point runs: the tool stops with the file and the reason, and the
+    # result tables keep the rows they held.
+    before = {f: (out / f).read_text() for f in ("results.csv", "results.json")}
+    write(s, FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2]\n")
+    atomic_write = zs.atomic_write
+
+    def full(path, text):
+        if path.endswith("results.json"):
+            raise OSError(28, "No space left on device", path)
+        atomic_write(path, text)
+    monkeypatch.setattr(zs, "atomic_write", full)
+    monkeypatch.setenv("ZOT_BUILD_DIR", build)
+    try:
+        assert zs.main(["run", s, "--out", str(out)]) == 1
+    finally:
+        zs.STOPPING.clear()
+    assert "results.json: No space left on device" in capsys.readouterr().err
+    assert {f: (out / f).read_text() for f in before} == before
