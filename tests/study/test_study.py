@@ -72,6 +72,7 @@ steps = 8
     assert si[1]["field"] == (0.0, 0.0, 5.0)
     assert si[0]["valleys_at_start"] == 3 and si[0]["run"]["steps"] == 8
     assert len({p["point"] for p in pts}) == len(pts)
+    assert len(zs.point_name(dict(g, material="x" * 250 + ".mat"))) < 160   # a file name has 255 bytes
 
 
 @pytest.mark.parametrize("body, line, words", [
