@@ -209,6 +209,14 @@ def test_local_study_and_bad_points(build, tmp_path):
     r = tool(build, "plot", str(out))
     assert r.returncode == 0, r.stderr
     assert os.path.getsize(out / "plot.png") > 10000 and os.path.getsize(out / "plot.svg") > 10000
+    edited = out / "edited"
+    edited.mkdir()
+    table = (out / "results.csv").read_text().split("\n")
+    table[2] = table[2].replace(table[2].split(",")[6], "abc", 1)
+    write(edited / "results.csv", "\n".join(table))
+    r = tool(build, "plot", str(edited))
+    assert r.returncode == 1 and "results.csv:3: velocity_cm_s 'abc' is not a number" in r.stderr
+    assert (edited / "plot.png").exists()
 
     # A description tabgen refuses, added to the same study: its point fails with tabgen's
     # message, the others are kept, the status is nonzero.
