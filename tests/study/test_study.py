@@ -83,6 +83,7 @@ steps = 8
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2000]\n", 3, "out of range"),
     ("[[series]]\nmaterial = 'unobtainium'\nfield_kV_cm = 1\n", 2, "no shipped material"),
     ("[[series]]\nmaterial = 'nothere.mat'\nfield_kV_cm = 1\n", 2, "does not exist"),
+    ("[[series]]\nfield_kV_cm = 1\nmaterial = '/dev/zero'\n", 3, "not a material description"),
     ("[[series]]\nmaterial = 'gaas'\ncarrier = 'holes'\nfield_kV_cm = 1\n", 3, "is for electrons"),
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\ndirection = '<123>'\n", 4, "unknown direction"),
     ("[run]\nsteps = 1" + "0" * 400 + "\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n", 2, "a 401-digit number"),
