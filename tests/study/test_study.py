@@ -297,8 +297,9 @@ exec {build}/zot
     assert len(got) == 5 and (got[0]["field_kV_cm"], got[0]["status"]) == ("1.5", "ok")
 
 
-def test_tables_moved_aside_are_made_again_under_new_names(zs, build, tmp_path):
-    """A table name absent from tables.json but present on disk may hold another table."""
+def test_tables_lost_are_made_again(zs, build, tmp_path):
+    """A table name absent from tables.json but present on disk may hold another table; a
+    table absent from the catalogue cannot be found by zot."""
     s = write(tmp_path / "s.toml", "ladder_eV = [0.6]\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
     repo = str(tmp_path / "runs")
     os.makedirs(repo)
@@ -313,6 +314,11 @@ def test_tables_moved_aside_are_made_again_under_new_names(zs, build, tmp_path):
     for top, name in second[0]["tables"]:
         with open(os.path.join(repo, name + ".mat")) as f:
             assert f"etop {top!r}" in f.read()
+    # A catalogue lost: the tables it named are entered again, under the same names.
+    os.unlink(os.path.join(repo, "replam"))
+    zs.make_tables(second, repo, tabgen)
+    with open(os.path.join(repo, "replam")) as f:
+        assert sorted(line.split()[0] for line in f) == sorted(n for _, n in second[0]["tables"])
 
 
 def test_unwritable_results_end_with_a_message_and_keep_the_files(zs, build, tmp_path, monkeypatch, capsys):
