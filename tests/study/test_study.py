@@ -346,3 +346,19 @@ def test_unwritable_results_end_with_a_message_and_keep_the_files(zs, build, tmp
         zs.STOPPING.clear()
     assert "results.json: No space left on device" in capsys.readouterr().err
     assert {f: (out / f).read_text() for f in before} == before
+
+
+def test_results_of_runs_missing_from_the_tables_are_kept(build, tmp_path):
+    """A point whose result.json is ok but whose row never reached the result tables (the tool
+    was killed, or the disk filled, in between) is taken as it is, not run again."""
+    s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2]\n")
+    out = tmp_path / "out"
+    assert tool(build, "run", s, "--out", str(out)).returncode == 0
+    first = rows(out)
+    done = out / "runs" / first[1]["point"] / "result.json"
+    stamp = os.path.getmtime(done)
+    for f in ("results.json", "results.csv"):
+        os.rename(out / f, tmp_path / f)
+    r = tool(build, "run", s, "--out", str(out))
+    assert r.returncode == 0 and "2 already done" in r.stderr
+    assert rows(out) == first and os.path.getmtime(done) == stamp
