@@ -362,3 +362,6 @@ def test_results_of_runs_missing_from_the_tables_are_kept(build, tmp_path):
     r = tool(build, "run", s, "--out", str(out))
     assert r.returncode == 0 and "2 already done" in r.stderr
     assert rows(out) == first and os.path.getmtime(done) == stamp
+    umask = os.umask(0)
+    os.umask(umask)
+    assert os.stat(out / "results.csv").st_mode & 0o777 == 0o666 & ~umask
