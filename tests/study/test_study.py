@@ -124,6 +124,8 @@ def test_reports_read_into_rows(zs):
     # 4684 cancelled flights in the equilibration, 95699 in the stationary steps
     assert read("gaas-50kVcm-top0.6.out", (50, 0, 0))["cancelled_flights"] == 4684 + 95699
 
+    # An infinite relaxation time gives the largest batches, not a traceback.
+    assert zs.batch_means([1, 2, 3, 4, 5, 6, 7, 8], math.inf, 0.5) == (4.5, pytest.approx(1.291, rel=1e-3))
     # An overflowed or unreadable final value fails the point instead of leaving its cell empty.
     with open(os.path.join(REPORTS, "gaas-5kVcm-100.out"), encoding="latin-1") as f:
         text = f.read()
