@@ -367,3 +367,13 @@ def test_results_of_runs_missing_from_the_tables_are_kept(build, tmp_path):
     umask = os.umask(0)
     os.umask(umask)
     assert os.stat(out / "results.csv").st_mode & 0o777 == 0o666 & ~umask
+
+
+def test_slurm_task_script_takes_any_directory_name(zs, tmp_path):
+    sdir = tmp_path / "it's a $dir"
+    sdir.mkdir()
+    task_file = write(sdir / "tasks.json", json.dumps({"zot": "none", "run_id": "x/1", "tasks": [[]]}))
+    args = type("Args", (), {"slurm_partition": None, "slurm_time": None, "slurm_option": None})
+    cmd = zs.slurm_submit(args, str(sdir), task_file, [0])
+    r = subprocess.run(["sh", cmd[-1]], env=dict(os.environ, SLURM_ARRAY_TASK_ID="0"), capture_output=True, text=True)
+    assert r.returncode == 0, r.stderr
