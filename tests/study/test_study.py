@@ -87,6 +87,7 @@ steps = 8
     ("[[series]]\nmaterial = 'gaas'\ncarrier = 'holes'\nfield_kV_cm = 1\n", 3, "is for electrons"),
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\ndirection = '<123>'\n", 4, "unknown direction"),
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\ndoping_cm3 = [0, -0.0]\n", 1, "is already in"),
+    ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\nfield_kV_cm = 2\n", 4, "Cannot overwrite a value"),
     ("[run]\nsteps = 1" + "0" * 400 + "\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n", 2, "a 401-digit number"),
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = { from = 1, to = 9, points = 10000 }\n"
      "doping_cm3 = { from = 0, to = 1, points = 11 }\n", 1, "at most 100000"),
