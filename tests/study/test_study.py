@@ -73,6 +73,9 @@ steps = 8
     assert si[0]["valleys_at_start"] == 3 and si[0]["run"]["steps"] == 8
     assert len({p["point"] for p in pts}) == len(pts)
     assert len(zs.point_name(dict(g, material="x" * 250 + ".mat"))) < 160   # a file name has 255 bytes
+    # An alloy lists no valley: tabgen's interpolation gives them (X 0.534, L 0.552 eV in InGaAs).
+    al = zs.expand(zs.Study(write(tmp_path / "al.toml", "[[series]]\nmaterial = 'ingaas'\nfield_kV_cm = 1\n")))
+    assert al[0]["valleys_at_start"] == 1 and al[0]["rungs"] == [0.8, 1.2, 1.6]
 
 
 @pytest.mark.parametrize("body, line, words", [
