@@ -381,3 +381,13 @@ def test_slurm_task_script_takes_any_directory_name(zs, tmp_path):
     cmd = zs.slurm_submit(args, str(sdir), task_file, [0])
     r = subprocess.run(["sh", cmd[-1]], env=dict(os.environ, SLURM_ARRAY_TASK_ID="0"), capture_output=True, text=True)
     assert r.returncode == 0, r.stderr
+
+
+def test_study_goes_on_when_stderr_is_closed(build, tmp_path):
+    """`zot-study run ... 2>&1 | head -1`: the progress lines cannot be written; the runs go on."""
+    s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2]\n")
+    proc = subprocess.Popen([sys.executable, TOOL, "run", s, "--out", str(tmp_path / "out"), "--jobs", "1"],
+                            env=dict(os.environ, ZOT_BUILD_DIR=build), stderr=subprocess.PIPE)
+    proc.stderr.close()
+    assert proc.wait(timeout=120) == 0
+    assert [r["status"] for r in rows(tmp_path / "out")] == ["ok", "ok"]
