@@ -223,6 +223,7 @@ def test_local_study_and_bad_points(build, tmp_path):
     edited.mkdir()
     table = (out / "results.csv").read_text().split("\n")
     table[2] = table[2].replace(table[2].split(",")[6], "abc", 1)
+    table[1] = "a$b^{$c" + table[1][4:]          # not read as matplotlib's mathtext
     write(edited / "results.csv", "\n".join(table))
     r = tool(build, "plot", str(edited))
     assert r.returncode == 1 and "results.csv:3: velocity_cm_s 'abc' is not a number" in r.stderr
