@@ -239,7 +239,7 @@ def test_local_study_and_bad_points(build, tmp_path):
     assert "point broken.mat electrons 300 K 1e+14 cm-3 3 kV/cm <100>: tabgen failed" in r.stderr
     got = rows(out)
     check_two_materials(got[:4])
-    assert got[4]["status"] == "failed" and "density" in got[4]["message"]
+    assert got[4]["status"] == "failed" and f"{tmp_path}/broken.mat (as copied to Z" in got[4]["message"] and "density" in got[4]["message"]
 
     # A zot that gives no report: the point fails with zot's last message.
     fake = write(tmp_path / "zot-broken", "#!/bin/sh\necho ' FICHIER IMPOSSIBLE A OUVRIR'\nexit 3\n")
