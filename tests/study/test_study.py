@@ -52,11 +52,11 @@ direction = [1, -1, 0]
 [[series]]
 material = "si"
 field_kV_cm = 5
-direction = ["<111>", [0, 0, -2]]
+direction = ["<111>", [0, 0, -2], [1e-200, 1e-200, 0]]
 steps = 8
 """)
     pts = zs.expand(zs.Study(s))
-    assert len(pts) == 2 * 3 + 2
+    assert len(pts) == 2 * 3 + 3
     assert [p["field_kV_cm"] for p in pts[:3]] == [1, 10, 100]
     assert [p["temperature_K"] for p in pts[:4]] == [77, 77, 77, 300]
     g = pts[1]
@@ -67,10 +67,15 @@ steps = 8
     assert g["valleys_at_start"] == 1 and g["doping_cm3"] == 1e14
     assert g["rungs"] == [0.6, 0.8, 1.2, 1.6, 2.4]
     si = pts[6:]
-    assert [p["direction"] for p in si] == ["<111>", "[0 0 2]"]
+    assert [p["direction"] for p in si] == ["<111>", "[0 0 2]", "<110>"]
+    assert si[2]["field"] == (pytest.approx(3.535534), pytest.approx(3.535534), 0.0)
     assert si[1]["field"] == (0.0, 0.0, 5.0)
     assert si[0]["valleys_at_start"] == 3 and si[0]["run"]["steps"] == 8
     assert len({p["point"] for p in pts}) == len(pts)
+    assert len(zs.point_name(dict(g, material="x" * 250 + ".mat"))) < 160   # a file name has 255 bytes
+    # An alloy lists no valley: tabgen's interpolation gives them (X 0.534, L 0.552 eV in InGaAs).
+    al = zs.expand(zs.Study(write(tmp_path / "al.toml", "[[series]]\nmaterial = 'ingaas'\nfield_kV_cm = 1\n")))
+    assert al[0]["valleys_at_start"] == 1 and al[0]["rungs"] == [0.8, 1.2, 1.6]
 
 
 @pytest.mark.parametrize("body, line, words", [
@@ -81,8 +86,14 @@ steps = 8
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2000]\n", 3, "out of range"),
     ("[[series]]\nmaterial = 'unobtainium'\nfield_kV_cm = 1\n", 2, "no shipped material"),
     ("[[series]]\nmaterial = 'nothere.mat'\nfield_kV_cm = 1\n", 2, "does not exist"),
+    ("[[series]]\nfield_kV_cm = 1\nmaterial = '/dev/zero'\n", 3, "not a material description"),
     ("[[series]]\nmaterial = 'gaas'\ncarrier = 'holes'\nfield_kV_cm = 1\n", 3, "is for electrons"),
     ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\ndirection = '<123>'\n", 4, "unknown direction"),
+    ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\ndoping_cm3 = [0, -0.0]\n", 1, "is already in"),
+    ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\nfield_kV_cm = 2\n", 4, "Cannot overwrite a value"),
+    ("[run]\nsteps = 1" + "0" * 400 + "\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n", 2, "a 401-digit number"),
+    ("[[series]]\nmaterial = 'gaas'\nfield_kV_cm = { from = 1, to = 9, points = 10000 }\n"
+     "doping_cm3 = { from = 0, to = 1, points = 11 }\n", 1, "at most 100000"),
 ])
 def test_bad_study_names_its_line(zs, tmp_path, body, line, words):
     s = write(tmp_path / "bad.toml", body)
@@ -117,6 +128,13 @@ def test_reports_read_into_rows(zs):
     # 4684 cancelled flights in the equilibration, 95699 in the stationary steps
     assert read("gaas-50kVcm-top0.6.out", (50, 0, 0))["cancelled_flights"] == 4684 + 95699
 
+    # An infinite relaxation time gives the largest batches, not a traceback.
+    assert zs.batch_means([1, 2, 3, 4, 5, 6, 7, 8], math.inf, 0.5) == (4.5, pytest.approx(1.291, rel=1e-3))
+    # An overflowed or unreadable final value fails the point instead of leaving its cell empty.
+    with open(os.path.join(REPORTS, "gaas-5kVcm-100.out"), encoding="latin-1") as f:
+        text = f.read()
+    with pytest.raises(zs.ReportError, match=r"cannot be read \(energy, v\)"):
+        zs.parse_report(text.replace("= 0.1073 eV", "= nan eV").replace("1.833E+07", "*********"))
     with pytest.raises(zs.ReportError, match="Il n'existe pas de donnees"):
         zs.parse_report(" Il n'existe pas de donnees sur  NOPE  de type E  A  T=  300.K\n"
                         "-> Fin d'execution. Code de fin :   1\n")
@@ -151,8 +169,10 @@ def test_interrupted_study_resumes(build, tmp_path):
     while time.monotonic() < end and not (out / "results.csv").exists():
         time.sleep(0.05)
     proc.send_signal(signal.SIGTERM)
+    time.sleep(0.005)
+    proc.send_signal(signal.SIGINT)      # a second signal does not break the clean-up
     err = proc.communicate(timeout=60)[1]
-    assert proc.returncode != 0 and "rerun the same command to resume" in err
+    assert proc.returncode == 130 and "rerun the same command to resume" in err and "Traceback" not in err
     first = rows(out)
     assert 1 <= len(first) < 4 and all(r["status"] == "ok" for r in first)
     stamp = os.path.getmtime(out / "runs" / first[0]["point"] / "result.json")
@@ -199,6 +219,15 @@ def test_local_study_and_bad_points(build, tmp_path):
     r = tool(build, "plot", str(out))
     assert r.returncode == 0, r.stderr
     assert os.path.getsize(out / "plot.png") > 10000 and os.path.getsize(out / "plot.svg") > 10000
+    edited = out / "edited"
+    edited.mkdir()
+    table = (out / "results.csv").read_text().split("\n")
+    table[2] = table[2].replace(table[2].split(",")[6], "abc", 1)
+    table[1] = "a$b^{$c" + table[1][4:]          # not read as matplotlib's mathtext
+    write(edited / "results.csv", "\n".join(table))
+    r = tool(build, "plot", str(edited))
+    assert r.returncode == 1 and "results.csv:3: velocity_cm_s 'abc' is not a number" in r.stderr
+    assert (edited / "plot.png").exists()
 
     # A description tabgen refuses, added to the same study: its point fails with tabgen's
     # message, the others are kept, the status is nonzero.
@@ -210,7 +239,7 @@ def test_local_study_and_bad_points(build, tmp_path):
     assert "point broken.mat electrons 300 K 1e+14 cm-3 3 kV/cm <100>: tabgen failed" in r.stderr
     got = rows(out)
     check_two_materials(got[:4])
-    assert got[4]["status"] == "failed" and "density" in got[4]["message"]
+    assert got[4]["status"] == "failed" and f"{tmp_path}/broken.mat (as copied to Z" in got[4]["message"] and "density" in got[4]["message"]
 
     # A zot that gives no report: the point fails with zot's last message.
     fake = write(tmp_path / "zot-broken", "#!/bin/sh\necho ' FICHIER IMPOSSIBLE A OUVRIR'\nexit 3\n")
@@ -273,3 +302,88 @@ exec {build}/zot
     assert "2 already done" in r.stderr and "submitting them once more" in r.stderr, r.stderr
     got = rows(slurm)
     assert len(got) == 5 and (got[0]["field_kV_cm"], got[0]["status"]) == ("1.5", "ok")
+
+
+def test_tables_lost_are_made_again(zs, build, tmp_path):
+    """A table name absent from tables.json but present on disk may hold another table; a
+    table absent from the catalogue cannot be found by zot."""
+    s = write(tmp_path / "s.toml", "ladder_eV = [0.6]\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
+    repo = str(tmp_path / "runs")
+    os.makedirs(repo)
+    tabgen = os.path.join(build, "tabgen")
+    first = zs.expand(zs.Study(s))
+    zs.make_tables(first, repo, tabgen)
+    os.rename(os.path.join(repo, "tables.json"), os.path.join(repo, "tables.aside"))
+    s2 = write(tmp_path / "s2.toml", "ladder_eV = [0.8]\n[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
+    second = zs.expand(zs.Study(s2))
+    zs.make_tables(second, repo, tabgen)
+    assert not {n for _, n in first[0]["tables"]} & {n for _, n in second[0]["tables"]}
+    for top, name in second[0]["tables"]:
+        with open(os.path.join(repo, name + ".mat")) as f:
+            assert f"etop {top!r}" in f.read()
+    # A catalogue lost: the tables it named are entered again, under the same names.
+    os.unlink(os.path.join(repo, "replam"))
+    zs.make_tables(second, repo, tabgen)
+    with open(os.path.join(repo, "replam")) as f:
+        assert sorted(line.split()[0] for line in f) == sorted(n for _, n in second[0]["tables"])
+
+
+def test_unwritable_results_end_with_a_message_and_keep_the_files(zs, build, tmp_path, monkeypatch, capsys):
+    s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
+    out = tmp_path / "out"
+    assert tool(build, "run", s, "--out", str(out)).returncode == 0
+    r = tool(build, "run", s, "--out", str(tmp_path / "s.toml" / "out"))
+    assert r.returncode == 1 and "s.toml/out: cannot be written (Not a directory)" in r.stderr
+
+    # The disk fills while a point runs: the tool stops with the file and the reason, and the
+    # result tables keep the rows they held.
+    before = {f: (out / f).read_text() for f in ("results.csv", "results.json")}
+    write(s, FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2]\n")
+    atomic_write = zs.atomic_write
+
+    def full(path, text):
+        if path.endswith("results.json"):
+            raise OSError(28, "No space left on device", path)
+        atomic_write(path, text)
+    monkeypatch.setattr(zs, "atomic_write", full)
+    monkeypatch.setenv("ZOT_BUILD_DIR", build)
+    try:
+        assert zs.main(["run", s, "--out", str(out)]) == 1
+    finally:
+        zs.STOPPING.clear()
+    assert "results.json: No space left on device" in capsys.readouterr().err
+    assert {f: (out / f).read_text() for f in before} == before
+
+
+def test_results_of_runs_missing_from_the_tables_are_kept(build, tmp_path):
+    """A point whose result.json is ok but whose row never reached the result tables (the tool
+    was killed, or the disk filled, in between) is taken as it is, not run again."""
+    s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2]\n")
+    out = tmp_path / "out"
+    # `zot-study run ... 2>&1 | head -1`: the progress lines cannot be written; the runs go on.
+    proc = subprocess.Popen([sys.executable, TOOL, "run", s, "--out", str(out), "--jobs", "1"],
+                            env=dict(os.environ, ZOT_BUILD_DIR=build), stderr=subprocess.PIPE)
+    proc.stderr.close()
+    assert proc.wait(timeout=120) == 0
+    first = rows(out)
+    assert [r["status"] for r in first] == ["ok", "ok"]
+    done = out / "runs" / first[1]["point"] / "result.json"
+    stamp = os.path.getmtime(done)
+    for f in ("results.json", "results.csv"):
+        os.rename(out / f, tmp_path / f)
+    r = tool(build, "run", s, "--out", str(out))
+    assert r.returncode == 0 and "2 already done" in r.stderr
+    assert rows(out) == first and os.path.getmtime(done) == stamp
+    umask = os.umask(0)
+    os.umask(umask)
+    assert os.stat(out / "results.csv").st_mode & 0o777 == 0o666 & ~umask
+
+
+def test_slurm_task_script_takes_any_directory_name(zs, tmp_path):
+    sdir = tmp_path / "it's a $dir"
+    sdir.mkdir()
+    task_file = write(sdir / "tasks.json", json.dumps({"zot": "none", "run_id": "x/1", "tasks": [[]]}))
+    args = type("Args", (), {"slurm_partition": None, "slurm_time": None, "slurm_option": None})
+    cmd = zs.slurm_submit(args, str(sdir), task_file, [0])
+    r = subprocess.run(["sh", cmd[-1]], env=dict(os.environ, SLURM_ARRAY_TASK_ID="0"), capture_output=True, text=True)
+    assert r.returncode == 0, r.stderr
