@@ -124,7 +124,10 @@ int run(int argc, char** argv) {
                          "tabgen: %s: another tabgen is updating this repository; waiting for it\n",
                          lock_path.c_str());
         })) {
-        std::fprintf(stderr, "tabgen: %s\n", err.c_str());
+        std::fprintf(stderr,
+                     "tabgen: %s; the repository %s must be a folder you can write (another "
+                     "one is given with -o DIR); nothing was written\n",
+                     err.c_str(), dir.c_str());
         return 1;
     }
     std::string catalogue;
@@ -148,7 +151,7 @@ int run(int argc, char** argv) {
     for (auto& o : outs) outputs.push_back({dir + "/" + o.table + "-bin", std::move(o.text)});
     outputs.push_back({catalogue_path, catalogue});
     if (!tabgen::write_all_atomic(outputs, err)) {
-        std::fprintf(stderr, "tabgen: %s; nothing was replaced\n", err.c_str());
+        std::fprintf(stderr, "tabgen: %s\n", err.c_str());
         return 1;
     }
     return 0;

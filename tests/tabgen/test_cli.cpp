@@ -187,6 +187,34 @@ TEST_F(Cli, LinkedCatalogueAndTableAreReplacedAtTheirTargets) {
     EXPECT_EQ(names, (std::set<std::string>{"gaas-table", "replam", "replam.lock"}));
 }
 
+TEST_F(Cli, ATargetThatIsNotAPlainFileStopsTheRunBeforeAnyReplacement) {
+    // A folder under the second table's name: the first table used to be replaced already
+    // while the message said that nothing was.
+    ASSERT_EQ(run(gaas()), 0);
+    const std::string table = slurp(dir_ / "out/GAAS_E-bin"), cat = slurp(dir_ / "out/replam");
+    std::string text = slurp(gaas());
+    text.replace(text.find("temperature     300"), 19, "temperature     77 ");
+    const std::string cold = write_mat("cold.mat", text);
+    const std::string si = std::string(ZOT_SOURCE_DIR) + "/examples/materials/si.mat";
+    fs::create_directory(dir_ / "out/SILI_E-bin");
+    EXPECT_EQ(run(cold + " " + si), 1);
+    EXPECT_NE(slurp(dir_ / "stderr")
+                  .find("SILI_E-bin is a folder; remove or rename it; nothing "
+                        "was replaced"),
+              std::string::npos)
+        << slurp(dir_ / "stderr");
+    EXPECT_EQ(slurp(dir_ / "out/GAAS_E-bin"), table);
+    EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
+    // A link to a FIFO (or a device) is not replaced by a plain file.
+    ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+    fs::remove(dir_ / "out/GAAS_E-bin");
+    fs::create_symlink(dir_ / "fifo", dir_ / "out/GAAS_E-bin");
+    EXPECT_EQ(run(gaas()), 1);
+    EXPECT_NE(slurp(dir_ / "stderr").find("fifo is not a regular file"), std::string::npos);
+    EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
+    EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
+}
+
 TEST_F(Cli, EndlessDescriptionsAreRefusedWithinAMemoryLimit) {
     fs::create_symlink("/dev/zero", dir_ / "zero.mat");
     std::ofstream(dir_ / "big.mat") << "material X\n";
