@@ -28,6 +28,7 @@ bool stdin_override = false;
 std::string stdin_text;
 size_t stdin_pos = 0;
 int stdout_errno = 0;  // first failed write of standard output
+int stdin_errno = 0;   // a read of standard input that failed (not its end)
 
 // Remember the first failure of standard output, with the errno of the write that failed.
 void note_stdout_write(bool failed) {
@@ -192,7 +193,13 @@ LineStatus read_line_status(int unit, std::string& line) {
     if (unit == kStdin) {
         if (stdin_override) return read_stdin_override(line);
         flush_stdout();  // a prompt must be visible before the user answers
-        return read_file_line(stdin, line);
+        errno = 0;
+        const LineStatus st = read_file_line(stdin, line);
+        // A read that fails (standard input a folder, a terminal hung up) ends the input
+        // like its end, but the failure is reported when the program ends.
+        if (st == LineStatus::End && std::ferror(stdin) != 0 && stdin_errno == 0)
+            stdin_errno = errno != 0 ? errno : EIO;
+        return st;
     }
     Channel* c = channel(unit);
     if (c == nullptr || c->f == nullptr || !c->reading) return LineStatus::End;
@@ -264,6 +271,11 @@ void terminate(int code) {
     if (stdout_errno != 0) {
         std::fprintf(stderr, "%s: cannot write standard output: %s\n",
                      program_invocation_short_name, std::strerror(stdout_errno));
+        if (code == 0) code = 3;
+    }
+    if (stdin_errno != 0) {
+        std::fprintf(stderr, "%s: cannot read standard input: %s\n", program_invocation_short_name,
+                     std::strerror(stdin_errno));
         if (code == 0) code = 3;
     }
     std::exit(code);

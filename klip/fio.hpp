@@ -64,7 +64,8 @@ int stdout_failure();
 // file opened later takes its number; a closed standard output counts as a failed write.
 void guard_standard_streams();
 // Flush everything and end the process with `code`. When writing standard output has
-// failed, one line on standard error says so and a code of 0 becomes 3.
+// failed, or reading standard input failed (a folder, a terminal hung up: not its end), one
+// line on standard error says so and a code of 0 becomes 3.
 [[noreturn]] void terminate(int code);
 
 // Test hook: while capturing, everything written on unit 6 goes to a string instead.
