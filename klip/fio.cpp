@@ -19,7 +19,13 @@ constexpr int kMaxUnit = 99;
 struct Channel {
     std::FILE* f = nullptr;
     bool reading = false;
+    int write_errno = 0;  // the first write or flush that failed: its reason for the close
 };
+
+// Remembers why a write to a file failed: by the close, the stream keeps only that it did.
+void note_write(Channel& c, bool failed) {
+    if (failed && c.write_errno == 0) c.write_errno = errno != 0 ? errno : EIO;
+}
 
 std::array<Channel, kMaxUnit + 1> channels{};
 bool capturing = false;
@@ -53,7 +59,8 @@ void put(int unit, std::string_view text) {
     }
     Channel* c = channel(unit);
     if (c == nullptr || c->f == nullptr || c->reading) return;
-    std::fwrite(text.data(), 1, text.size(), c->f);
+    errno = 0;
+    note_write(*c, std::fwrite(text.data(), 1, text.size(), c->f) != text.size());
 }
 
 // Closes `unit` and gives its channel and the name without its trailing blanks: 0, or the
@@ -79,6 +86,7 @@ int open_for_writing(int unit, std::string_view name) {
     if (f == nullptr) return errno != 0 ? errno : EIO;
     c->f = f;
     c->reading = false;
+    c->write_errno = 0;
     return 0;
 }
 
@@ -162,6 +170,7 @@ void close(int unit) {
     std::fclose(c->f);
     c->f = nullptr;
     c->reading = false;
+    c->write_errno = 0;
 }
 
 int close_checked(int unit) {
@@ -170,10 +179,12 @@ int close_checked(int unit) {
     errno = 0;
     int status = 0;
     if (std::fflush(c->f) != 0 || std::ferror(c->f) != 0) status = errno != 0 ? errno : EIO;
+    if (status != 0 && c->write_errno != 0) status = c->write_errno;
     errno = 0;
     if (std::fclose(c->f) != 0 && status == 0) status = errno != 0 ? errno : EIO;
     c->f = nullptr;
     c->reading = false;
+    c->write_errno = 0;
     return status;
 }
 
@@ -224,9 +235,11 @@ void write_prompt(int unit, std::string_view text) {
 void write_record(int unit, const void* data, int32_t nbytes) {
     Channel* c = channel(unit);
     if (c == nullptr || c->f == nullptr || c->reading || nbytes < 0) return;
-    std::fwrite(&nbytes, sizeof nbytes, 1, c->f);
-    std::fwrite(data, 1, static_cast<size_t>(nbytes), c->f);
-    std::fwrite(&nbytes, sizeof nbytes, 1, c->f);
+    errno = 0;
+    note_write(*c, std::fwrite(&nbytes, sizeof nbytes, 1, c->f) != 1);
+    note_write(
+        *c, std::fwrite(data, 1, static_cast<size_t>(nbytes), c->f) != static_cast<size_t>(nbytes));
+    note_write(*c, std::fwrite(&nbytes, sizeof nbytes, 1, c->f) != 1);
 }
 
 void flush(int unit) {
@@ -235,13 +248,17 @@ void flush(int unit) {
         return;
     }
     Channel* c = channel(unit);
-    if (c != nullptr && c->f != nullptr && !c->reading) std::fflush(c->f);
+    if (c == nullptr || c->f == nullptr || c->reading) return;
+    errno = 0;
+    note_write(*c, std::fflush(c->f) != 0);
 }
 
 void flush_all() {
     flush_stdout();
     for (Channel& c : channels) {
-        if (c.f != nullptr && !c.reading) std::fflush(c.f);
+        if (c.f == nullptr || c.reading) continue;
+        errno = 0;
+        note_write(c, std::fflush(c.f) != 0);
     }
 }
 
