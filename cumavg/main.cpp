@@ -4,4 +4,15 @@
 
 #include "cumavg.hpp"
 
-int main() { return cumavg::run(stdin, stdout, stderr); }
+int main(int argc, char** argv) {
+    // An argument would be ignored, and "cumavg --help" would sit waiting for the count.
+    if (argc > 1) {
+        std::fprintf(stderr,
+                     " cumavg : argument inattendu : %s ; cumavg ne prend aucun argument : il "
+                     "demande le nombre de donnees, lit avirer et ecrit MoyMobilCumul.txt dans "
+                     "le dossier courant\n",
+                     argv[1]);
+        return cumavg::kFailure;
+    }
+    return cumavg::run(stdin, stdout, stderr);
+}
