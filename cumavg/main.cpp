@@ -1,5 +1,6 @@
 // cumavg: asks for a number of values, reads them from "avirer" and writes their running
 // mean to "MoyMobilCumul.txt".
+#include <csignal>
 #include <cstdio>
 
 #include "cumavg.hpp"
@@ -14,5 +15,8 @@ int main(int argc, char** argv) {
                      argv[1]);
         return cumavg::kFailure;
     }
+    // Beyond a file-size limit (ulimit -f) a write fails with EFBIG and is reported, instead
+    // of the signal ending the program with its temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     return cumavg::run(stdin, stdout, stderr);
 }

@@ -1,5 +1,6 @@
 // zot: with no argument, the command loop on standard input. "--help" and "--version" print
 // on standard output and end; any other argument is refused with status 2.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -75,6 +76,9 @@ int main(int argc, char** argv) {
                      argv[1]);
         return 2;
     }
+    // Beyond a file-size limit (ulimit -f) a write fails with EFBIG and is reported like a
+    // full disk, instead of the signal ending the run and leaving a temporary file behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     driver::startup();
     driver::command_loop();
 }

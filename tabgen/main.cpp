@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -85,6 +86,9 @@ void summary(const tabgen::Material& m, const tabgen::Generated& g) {
 namespace {
 int run(int argc, char** argv) {
     const int stdout_closed = guard_standard_streams();
+    // Beyond a file-size limit (ulimit -f) a write fails with EFBIG and nothing is replaced,
+    // instead of the signal ending tabgen with a temporary file left in the repository.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::string dir = ".";
     bool dir_given = false, options = true;
     std::vector<std::string> files;
