@@ -35,6 +35,10 @@ std::string stdin_text;
 size_t stdin_pos = 0;
 int stdout_errno = 0;  // first failed write of standard output
 int stdin_errno = 0;   // a read of standard input that failed (not its end)
+// The rest of an over-long line passed over on standard input, which may never end (a
+// device such as /dev/zero): beyond this, the input is taken as ended and that is reported.
+constexpr size_t kMaxSkipBytes = size_t{256} << 20;
+bool stdin_endless = false;
 
 // Remember the first failure of standard output, with the errno of the write that failed.
 void note_stdout_write(bool failed) {
@@ -107,13 +111,19 @@ LineStatus read_stdin_override(std::string& line) {
 }
 
 // A line longer than kMaxLineBytes is not a line of text: its beginning is kept, the rest
-// passed over without being stored, so that memory stays bounded.
-LineStatus read_file_line(std::FILE* f, std::string& line) {
+// passed over without being stored, so that memory stays bounded. With `endless`, at most
+// kMaxSkipBytes are passed over; *endless is then set.
+LineStatus read_file_line(std::FILE* f, std::string& line, bool* endless = nullptr) {
     int ch = getc_unlocked(f);
     if (ch == EOF) return LineStatus::End;
     while (ch != EOF && ch != '\n') {
         if (line.size() >= kMaxLineBytes) {
-            while (ch != EOF && ch != '\n') ch = getc_unlocked(f);
+            for (size_t skipped = 0; ch != EOF && ch != '\n'; ch = getc_unlocked(f)) {
+                if (endless != nullptr && ++skipped > kMaxSkipBytes) {
+                    *endless = true;
+                    break;
+                }
+            }
             return LineStatus::TooLong;
         }
         line.push_back(static_cast<char>(ch));
@@ -204,8 +214,9 @@ LineStatus read_line_status(int unit, std::string& line) {
     if (unit == kStdin) {
         if (stdin_override) return read_stdin_override(line);
         flush_stdout();  // a prompt must be visible before the user answers
+        if (stdin_endless) return LineStatus::End;
         errno = 0;
-        const LineStatus st = read_file_line(stdin, line);
+        const LineStatus st = read_file_line(stdin, line, &stdin_endless);
         // A read that fails (standard input a folder, a terminal hung up) ends the input
         // like its end, but the failure is reported when the program ends.
         if (st == LineStatus::End && std::ferror(stdin) != 0 && stdin_errno == 0)
@@ -288,6 +299,13 @@ void terminate(int code) {
     if (stdout_errno != 0) {
         std::fprintf(stderr, "%s: cannot write standard output: %s\n",
                      program_invocation_short_name, std::strerror(stdout_errno));
+        if (code == 0) code = 3;
+    }
+    if (stdin_endless) {
+        std::fprintf(stderr,
+                     "%s: standard input: a line of over %zu MiB that does not end; it was "
+                     "read no further\n",
+                     program_invocation_short_name, (kMaxLineBytes + kMaxSkipBytes) >> 20);
         if (code == 0) code = 3;
     }
     if (stdin_errno != 0) {
