@@ -134,7 +134,14 @@ namespace {
 // would put a plain file in place of a device or a FIFO, and cannot replace a folder.
 bool replaceable(const std::string& target, std::string& error) {
     struct stat st;
-    if (stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    if (stat(target.c_str(), &st) != 0) return true;
+    // A rename needs no write access to the file: a write-protected table or catalogue
+    // (frozen by its owner) would be replaced all the same.
+    if (S_ISREG(st.st_mode) && access(target.c_str(), W_OK) != 0 && errno == EACCES) {
+        error = target + " is write-protected; make it writable to replace it";
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) return true;
     error = target
             + (S_ISDIR(st.st_mode) ? " is a folder"
                                    : " is not a regular file (a device, a FIFO or a socket)")

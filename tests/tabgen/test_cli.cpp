@@ -261,6 +261,17 @@ TEST_F(Cli, ATargetThatIsNotAPlainFileStopsTheRunBeforeAnyReplacement) {
     EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
 }
 
+TEST_F(Cli, AWriteProtectedCatalogueIsNotReplaced) {
+    if (geteuid() == 0) GTEST_SKIP() << "write protection does not apply to root";
+    ASSERT_EQ(run(gaas()), 0);
+    const std::string cat = slurp(dir_ / "out/replam");
+    fs::permissions(dir_ / "out/replam", fs::perms::owner_read);
+    EXPECT_EQ(run(std::string(ZOT_SOURCE_DIR) + "/examples/materials/si.mat"), 1);
+    EXPECT_NE(slurp(dir_ / "stderr").find("replam is write-protected"), std::string::npos);
+    EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
+    EXPECT_FALSE(fs::exists(dir_ / "out/SILI_E-bin"));
+}
+
 TEST_F(Cli, EndlessDescriptionsAreRefusedWithinAMemoryLimit) {
     fs::create_symlink("/dev/zero", dir_ / "zero.mat");
     std::ofstream(dir_ / "big.mat") << "material X\n";
