@@ -185,7 +185,11 @@ int open_output(Output& out, std::FILE* err) {
     // A device or a FIFO would be replaced by a plain file: it is written directly (a FIFO
     // with no reader is refused rather than waited for).
     struct stat st;
-    out.in_place = stat(kOutputName, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    const bool exists = stat(kOutputName, &st) == 0;
+    if (!exists && errno == ELOOP) {  // a loop of links: a rename would replace one of them
+        return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", ELOOP);
+    }
+    out.in_place = exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
     if (out.in_place) {
         const int fd = open(kOutputName, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         int code = fd < 0 ? errno : 0;

@@ -134,7 +134,11 @@ namespace {
 // would put a plain file in place of a device or a FIFO, and cannot replace a folder.
 bool replaceable(const std::string& target, std::string& error) {
     struct stat st;
-    if (stat(target.c_str(), &st) != 0) return true;
+    if (stat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        error = target + ": " + std::strerror(errno);  // a loop of links: one would be replaced
+        return false;
+    }
     // A rename needs no write access to the file: a write-protected table or catalogue
     // (frozen by its owner) would be replaced all the same.
     if (S_ISREG(st.st_mode) && access(target.c_str(), W_OK) != 0 && errno == EACCES) {

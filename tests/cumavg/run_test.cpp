@@ -174,6 +174,13 @@ TEST_F(CumavgRun, AnOutputLinkIsKeptWhereverItLeads) {
     struct stat st;
     ASSERT_EQ(stat("MoyMobilCumul.txt", &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // A loop of links is refused; the rename would replace one of them.
+    unlink("MoyMobilCumul.txt");
+    ASSERT_EQ(symlink("loop", "MoyMobilCumul.txt"), 0);
+    ASSERT_EQ(symlink("MoyMobilCumul.txt", "loop"), 0);
+    EXPECT_EQ(run("1\n"), cumavg::kFailure);
+    ASSERT_EQ(lstat("MoyMobilCumul.txt", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST_F(CumavgRun, APromptThatCannotBeWrittenChangesNothing) {

@@ -100,6 +100,13 @@ TEST_F(SpectraFile, ALinkIsFollowedAndTheFileReplacedWhole) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + driver::kSpectrumBins);
     EXPECT_EQ(listing("keep"), std::set<std::string>{"spectra.dat"});
     EXPECT_EQ(listing("."), (std::set<std::string>{"keep", "spc"}));
+    // A loop of links is an open failure; the rename used to replace one of the links.
+    std::filesystem::remove("spc");
+    ASSERT_EQ(symlink("loop", "spc"), 0);
+    ASSERT_EQ(symlink("spc", "loop"), 0);
+    driver::write_spectra_file();
+    EXPECT_EQ(klip::cisyn.NERR, 1);
+    EXPECT_TRUE(std::filesystem::is_symlink("spc"));
 }
 
 TEST_F(SpectraFile, AFailedWriteKeepsTheEarlierFile) {

@@ -259,6 +259,12 @@ TEST_F(Cli, ATargetThatIsNotAPlainFileStopsTheRunBeforeAnyReplacement) {
     EXPECT_NE(slurp(dir_ / "stderr").find("fifo is not a regular file"), std::string::npos);
     EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
     EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
+    // Nor is a link of a loop.
+    fs::remove(dir_ / "out/GAAS_E-bin");
+    fs::create_symlink("loop", dir_ / "out/GAAS_E-bin");
+    fs::create_symlink("GAAS_E-bin", dir_ / "out/loop");
+    EXPECT_EQ(run(gaas()), 1);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out/GAAS_E-bin"));
 }
 
 TEST_F(Cli, AWriteProtectedCatalogueIsNotReplaced) {
