@@ -98,7 +98,7 @@ int run(int argc, char** argv) {
             options = false;  // what follows are file names, even when they begin with '-'
         } else if (options && a == "--help") {
             std::fputs(kUsage, stdout);
-            return std::fflush(stdout) == 0 ? 0 : 1;
+            return std::fflush(stdout) == 0 && stdout_closed == 0 ? 0 : 1;
         } else if (options && a == "-o") {
             if (++i >= argc) return usage("option -o: the repository folder is missing");
             if (dir_given) return usage("option -o given twice: give one repository folder");
