@@ -31,10 +31,10 @@ grep -q 'File too large' "$tmp/err" && [ "$(cat MoyMobilCumul.txt)" = old ] || {
 cp "$src/data/synerr" "$src/data/zotmer" "$src/data/zothlp" .
 ln -s repo/replam ../replam && ln -s repo/GAAS_E-bin ../GAAS_E-bin
 printf '0\n1\n300.\nGAAS\n1e14\n' > m.mat
-printf '200\n1\n1\nfield\n5.0\n0.0\n0.0\n0.5\n0.5\n2\n1\n1.0\n-\n0 0\n0\n0 0\n0\n-\nspec.txt\nNON\n' > r.run
-echo old > spec.txt
+printf '200\n1\n1\nfield\n5.0\n0.0\n0.0\n0.5\n0.5\n2\n1\n1.0\n-\n0 0\n0\n0 0\n0\n-\nspectre.txt\nNON\n' > r.run
+echo old > spectre.txt
 (ulimit -f 16; printf 'CA\nm.mat\nr.run\nEXIT\n' | "$zot" > "$tmp/out" 2>&1)
 check zot $? 1 .
-grep -q 'I/O STATUS :           27 FICHIER : spec.txt' "$tmp/out" && [ "$(cat spec.txt)" = old ] \
+grep -q 'I/O STATUS :           27 FICHIER : spectre.txt' "$tmp/out" && [ "$(cat spectre.txt)" = old ] \
   || { tail -5 "$tmp/out"; fail=1; }
 exit $fail
