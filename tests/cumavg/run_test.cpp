@@ -192,6 +192,27 @@ TEST_F(CumavgRun, APromptThatCannotBeWrittenChangesNothing) {
     EXPECT_EQ(read("MoyMobilCumul.txt"), "kept\n");
 }
 
+// A count that has not come yet on a terminal left non-blocking used to be a read error.
+TEST_F(CumavgRun, ANonBlockingInputIsWaitedFor) {
+    write("avirer", "2\n");
+    int p[2];
+    ASSERT_EQ(pipe(p), 0);
+    fcntl(p[0], F_SETFL, fcntl(p[0], F_GETFL) | O_NONBLOCK);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        usleep(200000);
+        _exit(::write(p[1], "1\n", 2) == 2 ? 0 : 1);
+    }
+    close(p[1]);
+    std::FILE* in = fdopen(p[0], "r");
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(cumavg::run(in, out, out), 0);
+    std::fclose(in);
+    std::fclose(out);
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(read("MoyMobilCumul.txt"), std::string(kHeader) + "   1    2.00000\n");
+}
+
 TEST_F(CumavgRun, AnOutputDirectoryIsRefusedWithoutLeftovers) {
     ASSERT_EQ(mkdir("MoyMobilCumul.txt", 0755), 0);
     write("avirer", "2\n");
