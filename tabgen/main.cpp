@@ -198,14 +198,13 @@ int run(int argc, char** argv) {
     }
     // The summary must have reached standard output too; the repository is written.
     errno = 0;
-    const int flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : errno;
-    if (stdout_closed != 0 || flushed != 0) {
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    const int code = stdout_closed != 0 ? stdout_closed : errno != 0 ? errno : EIO;
+    if (stdout_closed != 0 || !flushed) {
         std::fprintf(stderr,
                      "tabgen: cannot write standard output: %s (the tables and the catalogue "
                      "were written)\n",
-                     std::strerror(stdout_closed != 0 ? stdout_closed
-                                   : flushed != 0     ? flushed
-                                                      : EIO));
+                     std::strerror(code));
         return 1;
     }
     return 0;
