@@ -136,7 +136,7 @@ private:
 
 // The file to replace: where "MoyMobilCumul.txt" leads when it is a symbolic link, so that
 // the link itself stays in place, even when the file it names does not exist yet. A loop of
-// links stops after 40 hops; the rename then fails with its own reason.
+// links stops after 40 hops (open_output refuses it).
 void resolve_output(Output& out) {
     std::snprintf(out.path, sizeof out.path, "%s", kOutputName);
     for (int hops = 0; hops < 40; ++hops) {
