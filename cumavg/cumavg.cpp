@@ -28,6 +28,7 @@ struct Output {
     char path[PATH_MAX];       // the file finally replaced
     char temp[PATH_MAX + 32];  // the new content until it replaces it
     std::FILE* file;
+    bool in_place;  // a device or a FIFO: written directly, never replaced
 };
 
 // ------------------------------------------------------------------------ diagnostics
@@ -134,13 +135,25 @@ private:
 // ------------------------------------------------------------------------ output file
 
 // The file to replace: where "MoyMobilCumul.txt" leads when it is a symbolic link, so that
-// the link itself stays in place.
+// the link itself stays in place, even when the file it names does not exist yet. A loop of
+// links stops after 40 hops (open_output refuses it).
 void resolve_output(Output& out) {
-    char real[PATH_MAX];
-    if (realpath(kOutputName, real) != nullptr) {
-        std::memcpy(out.path, real, sizeof real);
-    } else {
-        std::snprintf(out.path, sizeof out.path, "%s", kOutputName);
+    std::snprintf(out.path, sizeof out.path, "%s", kOutputName);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(out.path, &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        char target[PATH_MAX];
+        const ssize_t n = readlink(out.path, target, sizeof target - 1);
+        if (n <= 0) break;
+        target[n] = '\0';
+        const char* slash = std::strrchr(out.path, '/');
+        const int dir_len =
+            target[0] == '/' || slash == nullptr ? 0 : static_cast<int>(slash - out.path) + 1;
+        char next[PATH_MAX];
+        if (std::snprintf(next, sizeof next, "%.*s%s", dir_len, out.path, target)
+            >= static_cast<int>(sizeof next))
+            break;
+        std::memcpy(out.path, next, sizeof next);
     }
     const char* slash = std::strrchr(out.path, '/');
     const int dir_len = slash == nullptr ? 0 : static_cast<int>(slash - out.path) + 1;
@@ -169,6 +182,23 @@ int open_output(Output& out, std::FILE* err) {
     if (access(out.path, F_OK) == 0 && access(out.path, W_OK) != 0) {
         return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", errno);
     }
+    // A device or a FIFO would be replaced by a plain file: it is written directly (a FIFO
+    // with no reader is refused rather than waited for).
+    struct stat st;
+    const bool exists = stat(kOutputName, &st) == 0;
+    if (!exists && errno == ELOOP) {  // a loop of links: a rename would replace one of them
+        return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", ELOOP);
+    }
+    out.in_place = exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    if (out.in_place) {
+        const int fd = open(kOutputName, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        int code = fd < 0 ? errno : 0;
+        if (code == 0 && fcntl(fd, F_SETFL, 0) != 0) code = errno;
+        if (code == 0 && (out.file = fdopen(fd, "w")) == nullptr) code = errno;
+        if (code == 0) return 0;
+        if (fd >= 0) close(fd);
+        return fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", code);
+    }
     int fd;
     {
         HoldSignals hold;
@@ -190,16 +220,21 @@ int open_output(Output& out, std::FILE* err) {
 
 void discard_output(Output& out) {
     std::fclose(out.file);
-    remove_temp(out);
+    if (!out.in_place) remove_temp(out);
 }
 
 // Puts the complete new content in place of the output file.
 int commit_output(Output& out, std::FILE* err) {
     int code = 0;
-    if (std::fflush(out.file) != 0 || std::ferror(out.file) || fsync(fileno(out.file)) != 0) {
+    errno = 0;
+    if (std::fflush(out.file) != 0 || std::ferror(out.file)
+        || (!out.in_place && fsync(fileno(out.file)) != 0)) {
         code = errno != 0 ? errno : EIO;
     }
     if (std::fclose(out.file) != 0 && code == 0) code = errno;
+    if (out.in_place) {
+        return code == 0 ? 0 : fail_errno(err, "ecriture de MoyMobilCumul.txt impossible : ", code);
+    }
     if (code == 0) {
         HoldSignals hold;
         if (std::rename(out.temp, out.path) == 0) {
@@ -272,8 +307,12 @@ int run(std::FILE* in, std::FILE* out, std::FILE* err) {
     Line prompt;
     line_begin(prompt, out);
     put_text(prompt, "Nb de donnees");
-    line_end(prompt);
-    std::fflush(out);
+    errno = 0;
+    // Nothing is done for a user who cannot see the prompt (a full disk, a closed output).
+    if (!line_end(prompt) || std::fflush(out) != 0 || std::ferror(out)) {
+        return fail_errno(err,
+                          "ecriture de la sortie standard impossible : ", errno != 0 ? errno : EIO);
+    }
 
     Reader rd;
     reader_init(rd, in);

@@ -1,5 +1,6 @@
 // zot: with no argument, the command loop on standard input. "--help" and "--version" print
 // on standard output and end; any other argument is refused with status 2.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -69,12 +70,18 @@ int main(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : 3;
     }
     if (argc > 1) {
+        // "--help --help" used to be called an unknown argument '--help'.
+        const bool known =
+            std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0;
         std::fprintf(stderr,
-                     "zot: unknown argument '%s'. zot reads its commands on standard input; "
-                     "its only options are --help and --version.\n",
-                     argv[1]);
+                     "zot: %s argument '%s'. zot reads its commands on standard input; "
+                     "its only options are --help and --version, given alone.\n",
+                     known ? "unexpected" : "unknown", argv[known ? 2 : 1]);
         return 2;
     }
+    // Beyond a file-size limit (ulimit -f) a write fails with EFBIG and is reported like a
+    // full disk, instead of the signal ending the run and leaving a temporary file behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     driver::startup();
     driver::command_loop();
 }

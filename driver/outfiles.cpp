@@ -235,6 +235,8 @@ void write_spectra_file() {
     int status = 0;
     if (target.empty()) {
         status = ENOENT;
+    } else if (!exists && errno == ELOOP) {
+        status = ELOOP;  // a loop of links: a rename would replace one of them
     } else if (exists && S_ISDIR(st.st_mode)) {
         status = EISDIR;
     } else if (exists) {

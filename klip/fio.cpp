@@ -2,6 +2,7 @@
 #include "klip/fio.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +20,13 @@ constexpr int kMaxUnit = 99;
 struct Channel {
     std::FILE* f = nullptr;
     bool reading = false;
+    int write_errno = 0;  // the first write or flush that failed: its reason for the close
 };
+
+// Remembers why a write to a file failed: by the close, the stream keeps only that it did.
+void note_write(Channel& c, bool failed) {
+    if (failed && c.write_errno == 0) c.write_errno = errno != 0 ? errno : EIO;
+}
 
 std::array<Channel, kMaxUnit + 1> channels{};
 bool capturing = false;
@@ -28,6 +35,11 @@ bool stdin_override = false;
 std::string stdin_text;
 size_t stdin_pos = 0;
 int stdout_errno = 0;  // first failed write of standard output
+int stdin_errno = 0;   // a read of standard input that failed (not its end)
+// The rest of an over-long line passed over on standard input, which may never end (a
+// device such as /dev/zero): beyond this, the input is taken as ended and that is reported.
+constexpr size_t kMaxSkipBytes = size_t{256} << 20;
+bool stdin_endless = false;
 
 // Remember the first failure of standard output, with the errno of the write that failed.
 void note_stdout_write(bool failed) {
@@ -52,7 +64,8 @@ void put(int unit, std::string_view text) {
     }
     Channel* c = channel(unit);
     if (c == nullptr || c->f == nullptr || c->reading) return;
-    std::fwrite(text.data(), 1, text.size(), c->f);
+    errno = 0;
+    note_write(*c, std::fwrite(text.data(), 1, text.size(), c->f) != text.size());
 }
 
 // Closes `unit` and gives its channel and the name without its trailing blanks: 0, or the
@@ -78,6 +91,7 @@ int open_for_writing(int unit, std::string_view name) {
     if (f == nullptr) return errno != 0 ? errno : EIO;
     c->f = f;
     c->reading = false;
+    c->write_errno = 0;
     return 0;
 }
 
@@ -97,18 +111,39 @@ LineStatus read_stdin_override(std::string& line) {
     return n > kMaxLineBytes ? LineStatus::TooLong : line_read(line);
 }
 
+// The next character. Standard input left non-blocking by another program reads EAGAIN
+// while nothing has come yet: that is waited for, not taken for a failure or the end.
+int next_char(std::FILE* f) {
+    for (;;) {
+        const int ch = getc_unlocked(f);
+        if (ch != EOF || std::ferror(f) == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            return ch;
+        std::clearerr(f);
+        struct pollfd p {};
+        p.fd = fileno(f);
+        p.events = POLLIN;
+        poll(&p, 1, -1);
+    }
+}
+
 // A line longer than kMaxLineBytes is not a line of text: its beginning is kept, the rest
-// passed over without being stored, so that memory stays bounded.
-LineStatus read_file_line(std::FILE* f, std::string& line) {
-    int ch = getc_unlocked(f);
+// passed over without being stored, so that memory stays bounded. With `endless`, at most
+// kMaxSkipBytes are passed over; *endless is then set.
+LineStatus read_file_line(std::FILE* f, std::string& line, bool* endless = nullptr) {
+    int ch = next_char(f);
     if (ch == EOF) return LineStatus::End;
     while (ch != EOF && ch != '\n') {
         if (line.size() >= kMaxLineBytes) {
-            while (ch != EOF && ch != '\n') ch = getc_unlocked(f);
+            for (size_t skipped = 0; ch != EOF && ch != '\n'; ch = next_char(f)) {
+                if (endless != nullptr && ++skipped > kMaxSkipBytes) {
+                    *endless = true;
+                    break;
+                }
+            }
             return LineStatus::TooLong;
         }
         line.push_back(static_cast<char>(ch));
-        ch = getc_unlocked(f);
+        ch = next_char(f);
     }
     return line_read(line);
 }
@@ -161,6 +196,7 @@ void close(int unit) {
     std::fclose(c->f);
     c->f = nullptr;
     c->reading = false;
+    c->write_errno = 0;
 }
 
 int close_checked(int unit) {
@@ -169,10 +205,12 @@ int close_checked(int unit) {
     errno = 0;
     int status = 0;
     if (std::fflush(c->f) != 0 || std::ferror(c->f) != 0) status = errno != 0 ? errno : EIO;
+    if (status != 0 && c->write_errno != 0) status = c->write_errno;
     errno = 0;
     if (std::fclose(c->f) != 0 && status == 0) status = errno != 0 ? errno : EIO;
     c->f = nullptr;
     c->reading = false;
+    c->write_errno = 0;
     return status;
 }
 
@@ -192,7 +230,14 @@ LineStatus read_line_status(int unit, std::string& line) {
     if (unit == kStdin) {
         if (stdin_override) return read_stdin_override(line);
         flush_stdout();  // a prompt must be visible before the user answers
-        return read_file_line(stdin, line);
+        if (stdin_endless) return LineStatus::End;
+        errno = 0;
+        const LineStatus st = read_file_line(stdin, line, &stdin_endless);
+        // A read that fails (standard input a folder, a terminal hung up) ends the input
+        // like its end, but the failure is reported when the program ends.
+        if (st == LineStatus::End && std::ferror(stdin) != 0 && stdin_errno == 0)
+            stdin_errno = errno != 0 ? errno : EIO;
+        return st;
     }
     Channel* c = channel(unit);
     if (c == nullptr || c->f == nullptr || !c->reading) return LineStatus::End;
@@ -217,9 +262,11 @@ void write_prompt(int unit, std::string_view text) {
 void write_record(int unit, const void* data, int32_t nbytes) {
     Channel* c = channel(unit);
     if (c == nullptr || c->f == nullptr || c->reading || nbytes < 0) return;
-    std::fwrite(&nbytes, sizeof nbytes, 1, c->f);
-    std::fwrite(data, 1, static_cast<size_t>(nbytes), c->f);
-    std::fwrite(&nbytes, sizeof nbytes, 1, c->f);
+    errno = 0;
+    note_write(*c, std::fwrite(&nbytes, sizeof nbytes, 1, c->f) != 1);
+    note_write(
+        *c, std::fwrite(data, 1, static_cast<size_t>(nbytes), c->f) != static_cast<size_t>(nbytes));
+    note_write(*c, std::fwrite(&nbytes, sizeof nbytes, 1, c->f) != 1);
 }
 
 void flush(int unit) {
@@ -228,13 +275,17 @@ void flush(int unit) {
         return;
     }
     Channel* c = channel(unit);
-    if (c != nullptr && c->f != nullptr && !c->reading) std::fflush(c->f);
+    if (c == nullptr || c->f == nullptr || c->reading) return;
+    errno = 0;
+    note_write(*c, std::fflush(c->f) != 0);
 }
 
 void flush_all() {
     flush_stdout();
     for (Channel& c : channels) {
-        if (c.f != nullptr && !c.reading) std::fflush(c.f);
+        if (c.f == nullptr || c.reading) continue;
+        errno = 0;
+        note_write(c, std::fflush(c.f) != 0);
     }
 }
 
@@ -264,6 +315,18 @@ void terminate(int code) {
     if (stdout_errno != 0) {
         std::fprintf(stderr, "%s: cannot write standard output: %s\n",
                      program_invocation_short_name, std::strerror(stdout_errno));
+        if (code == 0) code = 3;
+    }
+    if (stdin_endless) {
+        std::fprintf(stderr,
+                     "%s: standard input: a line of over %zu MiB that does not end; it was "
+                     "read no further\n",
+                     program_invocation_short_name, (kMaxLineBytes + kMaxSkipBytes) >> 20);
+        if (code == 0) code = 3;
+    }
+    if (stdin_errno != 0) {
+        std::fprintf(stderr, "%s: cannot read standard input: %s\n", program_invocation_short_name,
+                     std::strerror(stdin_errno));
         if (code == 0) code = 3;
     }
     std::exit(code);

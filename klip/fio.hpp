@@ -39,7 +39,8 @@ enum class LineStatus { Ok, End, TooLong };
 // Read one line, without its end-of-line character and without a carriage return that ends
 // it. End at end of file or on a read error (`line` empty). A line longer than
 // kMaxLineBytes is TooLong: `line` holds its beginning, the rest of it is passed over and
-// the next read starts on the line after it.
+// the next read starts on the line after it (on standard input, at most 256 MiB more are
+// passed over; beyond that the input is taken as ended).
 LineStatus read_line_status(int unit, std::string& line);
 // As read_line_status, true only for a line read in full.
 bool read_line(int unit, std::string& line);
@@ -64,7 +65,8 @@ int stdout_failure();
 // file opened later takes its number; a closed standard output counts as a failed write.
 void guard_standard_streams();
 // Flush everything and end the process with `code`. When writing standard output has
-// failed, one line on standard error says so and a code of 0 becomes 3.
+// failed, or reading standard input failed (a folder, a terminal hung up: not its end), one
+// line on standard error says so and a code of 0 becomes 3.
 [[noreturn]] void terminate(int code);
 
 // Test hook: while capturing, everything written on unit 6 goes to a string instead.

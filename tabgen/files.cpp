@@ -105,7 +105,11 @@ bool Lock::acquire_impl(const std::string& path, std::string& error, void* ctx,
                         void (*waiting)(void*)) {
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     // A lock file another user created may be read-only to us: a lock needs no write access.
-    if (fd_ < 0 && errno == EACCES) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // When there is none, the reason to give is the first one (a folder we may not write).
+    if (fd_ < 0 && errno == EACCES) {
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) errno = EACCES;
+    }
     if (fd_ < 0) {
         error = "cannot open the lock file " + path + ": " + std::strerror(errno);
         return false;
@@ -124,15 +128,55 @@ bool Lock::acquire_impl(const std::string& path, std::string& error, void* ctx,
     return false;
 }
 
+namespace {
+
+// A file that exists where a table or the catalogue goes must be a regular file: a rename
+// would put a plain file in place of a device or a FIFO, and cannot replace a folder.
+bool replaceable(const std::string& target, std::string& error) {
+    struct stat st;
+    if (stat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        error = target + ": " + std::strerror(errno);  // a loop of links: one would be replaced
+        return false;
+    }
+    // A rename needs no write access to the file: a write-protected table or catalogue
+    // (frozen by its owner) would be replaced all the same.
+    if (S_ISREG(st.st_mode) && access(target.c_str(), W_OK) != 0 && errno == EACCES) {
+        error = target + " is write-protected; make it writable to replace it";
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) return true;
+    error = target
+            + (S_ISDIR(st.st_mode) ? " is a folder"
+                                   : " is not a regular file (a device, a FIFO or a socket)")
+            + "; remove or rename it";
+    return false;
+}
+
+std::string list(const std::vector<std::string>& names, size_t from, size_t to) {
+    std::string s;
+    for (size_t i = from; i < to; ++i) s += (i > from ? ", " : "") + names[i];
+    return s;
+}
+
+}  // namespace
+
 bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files,
                       std::string& error) {
-    HoldSignals hold;
     std::vector<std::string> targets, temps;
-    for (const auto& [path, text] : files) {
-        targets.push_back(resolve_links(path));
-        const std::string tmp = write_temp(targets.back(), text, error);
+    for (const auto& f : files) {
+        targets.push_back(resolve_links(f.first));
+        if (!replaceable(targets.back(), error)) {
+            error += "; nothing was replaced";
+            return false;
+        }
+    }
+    HoldSignals hold;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string tmp = write_temp(targets[i], files[i].second, error);
         if (tmp.empty()) {
             for (const auto& t : temps) unlink(t.c_str());
+            error += "; nothing was replaced";
             return false;
         }
         temps.push_back(tmp);
@@ -140,6 +184,9 @@ bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& fi
     for (size_t i = 0; i < temps.size(); ++i) {
         if (std::rename(temps[i].c_str(), targets[i].c_str()) != 0) {
             error = "cannot replace " + targets[i] + ": " + std::strerror(errno);
+            error += i == 0 ? "; nothing was replaced"
+                            : "; replaced: " + list(targets, 0, i)
+                                  + "; not replaced: " + list(targets, i, targets.size());
             for (size_t j = i; j < temps.size(); ++j) unlink(temps[j].c_str());
             return false;
         }

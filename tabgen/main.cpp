@@ -1,14 +1,20 @@
 // tabgen: computes the scattering tables of materials and writes them, with their
 // catalogue lines, into a table repository.
 //
-//   tabgen [-o DIR] MATERIAL.mat...
+//   tabgen [-o DIR] [--] MATERIAL.mat...
 //
 // For each material description it writes DIR/<table>-bin and enters the material's line
 // in the catalogue DIR/replam, in place of the line of the same table name or of the same
 // material, carrier, temperature and doping. Nothing is written unless every material is
 // valid; the repository is locked (DIR/replam.lock) while the catalogue is updated, and
 // every file is replaced whole (through symbolic links) or not at all.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -22,9 +28,32 @@ namespace {
 // A catalogue holds one short line per table.
 constexpr size_t kMaxCatalogueBytes = size_t{64} << 20;
 
-int usage() {
-    std::fprintf(stderr, "usage: tabgen [-o DIR] MATERIAL.mat...\n");
+constexpr const char* kUsage =
+    "usage: tabgen [-o DIR] [--] MATERIAL.mat...\n"
+    "  writes DIR/<table>-bin for each material description and enters it in the\n"
+    "  catalogue DIR/replam (DIR: the table repository, default the current folder)\n";
+
+// A command line that cannot be followed: what is wrong, then the usage; status 2.
+int usage(const std::string& what) {
+    std::fprintf(stderr, "tabgen: %s\n%s", what.c_str(), kUsage);
     return 2;
+}
+
+// A standard descriptor closed at start-up gets /dev/null, so that no file opened later (the
+// lock, a temporary table) takes its number and receives messages. A closed standard output
+// counts as one that cannot be written.
+int guard_standard_streams() {
+    int failure = 0;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int got = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (got >= 0 && got != fd) {
+            dup2(got, fd);
+            close(got);
+        }
+        if (fd == 1) failure = EBADF;
+    }
+    return failure;
 }
 
 void summary(const tabgen::Material& m, const tabgen::Generated& g) {
@@ -56,20 +85,33 @@ void summary(const tabgen::Material& m, const tabgen::Generated& g) {
 
 namespace {
 int run(int argc, char** argv) {
+    const int stdout_closed = guard_standard_streams();
+    // Beyond a file-size limit (ulimit -f) a write fails with EFBIG and nothing is replaced,
+    // instead of the signal ending tabgen with a temporary file left in the repository.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::string dir = ".";
+    bool dir_given = false, options = true;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "-o") {
-            if (++i >= argc) return usage();
+        const std::string a = argv[i];
+        if (options && a == "--") {
+            options = false;  // what follows are file names, even when they begin with '-'
+        } else if (options && a == "--help") {
+            std::fputs(kUsage, stdout);
+            return std::fflush(stdout) == 0 && stdout_closed == 0 ? 0 : 1;
+        } else if (options && a == "-o") {
+            if (++i >= argc) return usage("option -o: the repository folder is missing");
+            if (dir_given) return usage("option -o given twice: give one repository folder");
             dir = argv[i];
-        } else if (!a.empty() && a[0] == '-') {
-            return usage();
+            dir_given = true;
+            if (dir.empty()) return usage("option -o: the repository folder name is empty");
+        } else if (options && a.size() > 1 && a[0] == '-') {
+            return usage("unknown option " + a + " (a file name beginning with '-' goes after --)");
         } else {
             files.push_back(a);
         }
     }
-    if (files.empty()) return usage();
+    if (files.empty()) return usage("no material description given");
 
     // Every description is read, checked and computed before the repository is touched.
     struct Out {
@@ -124,7 +166,10 @@ int run(int argc, char** argv) {
                          "tabgen: %s: another tabgen is updating this repository; waiting for it\n",
                          lock_path.c_str());
         })) {
-        std::fprintf(stderr, "tabgen: %s\n", err.c_str());
+        std::fprintf(stderr,
+                     "tabgen: %s; the repository %s must be a folder you can write (another "
+                     "one is given with -o DIR); nothing was written\n",
+                     err.c_str(), dir.c_str());
         return 1;
     }
     std::string catalogue;
@@ -148,7 +193,18 @@ int run(int argc, char** argv) {
     for (auto& o : outs) outputs.push_back({dir + "/" + o.table + "-bin", std::move(o.text)});
     outputs.push_back({catalogue_path, catalogue});
     if (!tabgen::write_all_atomic(outputs, err)) {
-        std::fprintf(stderr, "tabgen: %s; nothing was replaced\n", err.c_str());
+        std::fprintf(stderr, "tabgen: %s\n", err.c_str());
+        return 1;
+    }
+    // The summary must have reached standard output too; the repository is written.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    const int code = stdout_closed != 0 ? stdout_closed : errno != 0 ? errno : EIO;
+    if (stdout_closed != 0 || !flushed) {
+        std::fprintf(stderr,
+                     "tabgen: cannot write standard output: %s (the tables and the catalogue "
+                     "were written)\n",
+                     std::strerror(code));
         return 1;
     }
     return 0;

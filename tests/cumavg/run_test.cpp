@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,14 +36,14 @@ protected:
     }
 
     // Runs cumavg with `answer` typed at the prompt; keeps its two output streams.
-    int run(const std::string& answer) {
+    int run(const std::string& answer, const char* out_name = nullptr) {
         std::FILE* in = std::tmpfile();
-        std::FILE* out = std::tmpfile();
+        std::FILE* out = out_name != nullptr ? std::fopen(out_name, "w") : std::tmpfile();
         std::FILE* err = std::tmpfile();
         std::fputs(answer.c_str(), in);
         std::rewind(in);
         const int status = cumavg::run(in, out, err);
-        stdout_ = drain(out);
+        stdout_ = out_name != nullptr ? (std::fclose(out), "") : drain(out);
         stderr_ = drain(err);
         std::fclose(in);
         return status;
@@ -149,6 +150,67 @@ TEST_F(CumavgRun, ALinkedOutputFileIsUpdatedThroughTheLink) {
     ASSERT_EQ(lstat("MoyMobilCumul.txt", &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(read("keep/means.txt"), std::string(kHeader) + "   1    2.00000\n");
+}
+
+// A link to a file not there yet, or to a FIFO or a device, used to be replaced by a plain
+// file (as root, a link to /dev/full replaced the device).
+TEST_F(CumavgRun, AnOutputLinkIsKeptWhereverItLeads) {
+    write("avirer", "2\n");
+    ASSERT_EQ(symlink("later.txt", "MoyMobilCumul.txt"), 0);
+    EXPECT_EQ(run("1\n"), 0);
+    EXPECT_EQ(read("later.txt"), std::string(kHeader) + "   1    2.00000\n");
+    unlink("MoyMobilCumul.txt");
+    ASSERT_EQ(mkfifo("pipe", 0644), 0);
+    ASSERT_EQ(symlink("pipe", "MoyMobilCumul.txt"), 0);
+    EXPECT_EQ(run("1\n"), cumavg::kFailure);  // no reader: refused, not waited for
+    EXPECT_NE(stderr_.find("No such device or address"), std::string::npos) << stderr_;
+    const int reader = open("pipe", O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(run("1\n"), 0);
+    char buf[256] = {};
+    EXPECT_EQ(::read(reader, buf, sizeof buf - 1), 44);
+    EXPECT_EQ(std::string(buf), std::string(kHeader) + "   1    2.00000\n");
+    close(reader);
+    struct stat st;
+    ASSERT_EQ(stat("MoyMobilCumul.txt", &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // A loop of links is refused; the rename would replace one of them.
+    unlink("MoyMobilCumul.txt");
+    ASSERT_EQ(symlink("loop", "MoyMobilCumul.txt"), 0);
+    ASSERT_EQ(symlink("MoyMobilCumul.txt", "loop"), 0);
+    EXPECT_EQ(run("1\n"), cumavg::kFailure);
+    ASSERT_EQ(lstat("MoyMobilCumul.txt", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST_F(CumavgRun, APromptThatCannotBeWrittenChangesNothing) {
+    write("avirer", "2\n");
+    write("MoyMobilCumul.txt", "kept\n");
+    EXPECT_EQ(run("1\n", "/dev/full"), cumavg::kFailure);
+    EXPECT_EQ(stderr_,
+              " cumavg : ecriture de la sortie standard impossible : No space left on device\n");
+    EXPECT_EQ(read("MoyMobilCumul.txt"), "kept\n");
+}
+
+// A count that has not come yet on a terminal left non-blocking used to be a read error.
+TEST_F(CumavgRun, ANonBlockingInputIsWaitedFor) {
+    write("avirer", "2\n");
+    int p[2];
+    ASSERT_EQ(pipe(p), 0);
+    fcntl(p[0], F_SETFL, fcntl(p[0], F_GETFL) | O_NONBLOCK);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        usleep(200000);
+        _exit(::write(p[1], "1\n", 2) == 2 ? 0 : 1);
+    }
+    close(p[1]);
+    std::FILE* in = fdopen(p[0], "r");
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(cumavg::run(in, out, out), 0);
+    std::fclose(in);
+    std::fclose(out);
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(read("MoyMobilCumul.txt"), std::string(kHeader) + "   1    2.00000\n");
 }
 
 TEST_F(CumavgRun, AnOutputDirectoryIsRefusedWithoutLeftovers) {

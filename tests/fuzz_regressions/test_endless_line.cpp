@@ -4,6 +4,7 @@
 // on with the next line. The end-to-end cases hang_*_endless_line and io_fifo_data_file
 // show the whole program.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,27 @@ TEST(EndlessLineDeathTest, NamesThatAreNotRegularFilesAreRefusedWithoutWaiting) 
             const int c = fio::open_old(40, dir.string());
             fs::remove_all(dir);
             ::_exit(a == EINVAL && b == EINVAL && c == EISDIR && !fio::is_open(40) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// Standard input left non-blocking by another program: a line that has not come yet is
+// waited for (it was taken for the end of input, and the session ended at once).
+TEST(EndlessLineDeathTest, NonBlockingStandardInputIsWaitedFor) {
+    EXPECT_EXIT(
+        {
+            ::alarm(10);
+            int p[2];
+            if (::pipe(p) != 0 || ::dup2(p[0], 0) != 0) ::_exit(4);
+            ::fcntl(0, F_SETFL, ::fcntl(0, F_GETFL) | O_NONBLOCK);
+            if (::fork() == 0) {
+                ::usleep(200000);
+                ::_exit(::write(p[1], "EXIT\n", 5) == 5 ? 0 : 1);
+            }
+            ::close(p[1]);
+            std::string line;
+            const bool ok = fio::read_line_status(fio::kStdin, line) == fio::LineStatus::Ok;
+            ::_exit(ok && line == "EXIT" ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }

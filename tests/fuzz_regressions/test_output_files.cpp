@@ -49,8 +49,11 @@ TEST_F(OutputFiles, SpectraFileOnAFullDeviceIsReported) {
 TEST_F(OutputFiles, DynamicRunFileOnAFullDeviceIsReported) {
     driver::run.fildes.set("/dev/full");
     driver::write_dynamic_header();
+    fio::flush(driver::setup.ludes);  // as after every time step
     driver::close_dynamic_file();
     EXPECT_EQ(klip::cisyn.NERR, 1);
+    // The reason is the one of the write that failed (ENOSPC), not a bare I/O error.
+    EXPECT_NE(fio::capture_end().find(" I/O STATUS :           28 "), std::string::npos);
 }
 
 // The spectra file through links, on a failed write and with two runs writing it at once.
@@ -97,6 +100,13 @@ TEST_F(SpectraFile, ALinkIsFollowedAndTheFileReplacedWhole) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + driver::kSpectrumBins);
     EXPECT_EQ(listing("keep"), std::set<std::string>{"spectra.dat"});
     EXPECT_EQ(listing("."), (std::set<std::string>{"keep", "spc"}));
+    // A loop of links is an open failure; the rename used to replace one of the links.
+    std::filesystem::remove("spc");
+    ASSERT_EQ(symlink("loop", "spc"), 0);
+    ASSERT_EQ(symlink("spc", "loop"), 0);
+    driver::write_spectra_file();
+    EXPECT_EQ(klip::cisyn.NERR, 1);
+    EXPECT_TRUE(std::filesystem::is_symlink("spc"));
 }
 
 TEST_F(SpectraFile, AFailedWriteKeepsTheEarlierFile) {

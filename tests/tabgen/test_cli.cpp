@@ -41,6 +41,14 @@ protected:
         const int st = std::system(cmd.c_str());
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
+    // Runs tabgen with exactly these arguments; standard output to `out` when given.
+    int raw(const std::string& args, const std::string& out = "") {
+        const std::string cmd = "timeout 60 " + std::string(TABGEN_EXE) + " " + args + " >"
+                                + (out.empty() ? (dir_ / "stdout").string() : out) + " 2> "
+                                + (dir_ / "stderr").string();
+        const int st = std::system(cmd.c_str());
+        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    }
     std::string write_mat(const std::string& name, const std::string& text) {
         std::ofstream(dir_ / name) << text;
         return (dir_ / name).string();
@@ -99,6 +107,44 @@ TEST_F(Cli, MissingFilesAndUsage) {
     const int st = std::system(cmd.c_str());
     EXPECT_EQ(WEXITSTATUS(st), 1);
     EXPECT_NE(slurp(dir_ / "stderr").find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(Cli, CommandLineMistakesAreNamedAndWriteNothing) {
+    const std::string out = (dir_ / "out").string();
+    const struct {
+        std::string args, message;
+    } cases[] = {
+        {"-o", "option -o: the repository folder is missing"},
+        {"-o " + out + " -o " + out + " " + gaas(), "option -o given twice"},
+        {"-o '' " + gaas(),
+         "option -o: the repository folder name is empty"},  // it would be "/replam"
+        {"-x " + gaas(), "unknown option -x"},
+        {"-o " + out, "no material description given"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(raw(c.args), 2) << c.args;
+        EXPECT_NE(slurp(dir_ / "stderr").find("tabgen: " + c.message), std::string::npos)
+            << slurp(dir_ / "stderr");
+    }
+    EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+    EXPECT_EQ(raw("--help"), 0);
+    EXPECT_EQ(slurp(dir_ / "stdout").rfind("usage: tabgen", 0), 0u);
+    // After "--" a name beginning with '-' is a file.
+    EXPECT_EQ(raw("-o " + out + " -- -o"), 1);
+    EXPECT_NE(slurp(dir_ / "stderr").find("tabgen: -o: cannot open"), std::string::npos);
+    EXPECT_EQ(raw("-o " + out + " -- " + gaas()), 0);
+}
+
+TEST_F(Cli, StandardOutputThatCannotBeWrittenIsAFailure) {
+    const std::string args = "-o " + (dir_ / "out").string() + " " + gaas();
+    EXPECT_EQ(raw(args, "/dev/full"), 1);
+    EXPECT_NE(slurp(dir_ / "stderr").find("cannot write standard output: No space left on device"),
+              std::string::npos);
+    EXPECT_EQ(raw(args, "&-"), 1);
+    EXPECT_NE(slurp(dir_ / "stderr").find("cannot write standard output: Bad file descriptor"),
+              std::string::npos);
+    EXPECT_EQ(slurp(dir_ / "out/replam"),
+              "GAAS_E          GAAS             300.    E     1.0000E+14\n");
 }
 
 // The repository as a shared database: what used to be lost or corrupted while tabgen
@@ -185,6 +231,51 @@ TEST_F(Cli, LinkedCatalogueAndTableAreReplacedAtTheirTargets) {
     std::set<std::string> names;
     for (auto& e : fs::directory_iterator(shared)) names.insert(e.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"gaas-table", "replam", "replam.lock"}));
+}
+
+TEST_F(Cli, ATargetThatIsNotAPlainFileStopsTheRunBeforeAnyReplacement) {
+    // A folder under the second table's name: the first table used to be replaced already
+    // while the message said that nothing was.
+    ASSERT_EQ(run(gaas()), 0);
+    const std::string table = slurp(dir_ / "out/GAAS_E-bin"), cat = slurp(dir_ / "out/replam");
+    std::string text = slurp(gaas());
+    text.replace(text.find("temperature     300"), 19, "temperature     77 ");
+    const std::string cold = write_mat("cold.mat", text);
+    const std::string si = std::string(ZOT_SOURCE_DIR) + "/examples/materials/si.mat";
+    fs::create_directory(dir_ / "out/SILI_E-bin");
+    EXPECT_EQ(run(cold + " " + si), 1);
+    EXPECT_NE(slurp(dir_ / "stderr")
+                  .find("SILI_E-bin is a folder; remove or rename it; nothing "
+                        "was replaced"),
+              std::string::npos)
+        << slurp(dir_ / "stderr");
+    EXPECT_EQ(slurp(dir_ / "out/GAAS_E-bin"), table);
+    EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
+    // A link to a FIFO (or a device) is not replaced by a plain file.
+    ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+    fs::remove(dir_ / "out/GAAS_E-bin");
+    fs::create_symlink(dir_ / "fifo", dir_ / "out/GAAS_E-bin");
+    EXPECT_EQ(run(gaas()), 1);
+    EXPECT_NE(slurp(dir_ / "stderr").find("fifo is not a regular file"), std::string::npos);
+    EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
+    EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
+    // Nor is a link of a loop.
+    fs::remove(dir_ / "out/GAAS_E-bin");
+    fs::create_symlink("loop", dir_ / "out/GAAS_E-bin");
+    fs::create_symlink("GAAS_E-bin", dir_ / "out/loop");
+    EXPECT_EQ(run(gaas()), 1);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out/GAAS_E-bin"));
+}
+
+TEST_F(Cli, AWriteProtectedCatalogueIsNotReplaced) {
+    if (geteuid() == 0) GTEST_SKIP() << "write protection does not apply to root";
+    ASSERT_EQ(run(gaas()), 0);
+    const std::string cat = slurp(dir_ / "out/replam");
+    fs::permissions(dir_ / "out/replam", fs::perms::owner_read);
+    EXPECT_EQ(run(std::string(ZOT_SOURCE_DIR) + "/examples/materials/si.mat"), 1);
+    EXPECT_NE(slurp(dir_ / "stderr").find("replam is write-protected"), std::string::npos);
+    EXPECT_EQ(slurp(dir_ / "out/replam"), cat);
+    EXPECT_FALSE(fs::exists(dir_ / "out/SILI_E-bin"));
 }
 
 TEST_F(Cli, EndlessDescriptionsAreRefusedWithinAMemoryLimit) {
