@@ -61,23 +61,20 @@ void write_header_line(int lu, int nva) {
 
 void write_data_line(int lu, int nva, const std::string& layout, int i) {
     const Spectra& s = spectra;
-    const float a = s.spent[i];
+    // The counts are written as reals, as the file has always held them.
+    auto ev = [&](int iv) { return static_cast<float>(s.spenv[iv][i]); };
+    auto vv = [&](int iv) { return static_cast<float>(s.spvit[iv][i]); };
+    const float a = static_cast<float>(s.spent[i]);
     const float es = s.es[i], vs = s.vs[i];
     switch (nva) {
-        case 1: fio::write_fmt(lu, layout, {a, s.spenv[1][i], s.spvit[1][i], es, vs}); break;
-        case 2:
-            fio::write_fmt(lu, layout,
-                           {a, s.spenv[1][i], s.spenv[2][i], s.spvit[1][i], s.spvit[2][i], es, vs});
-            break;
+        case 1: fio::write_fmt(lu, layout, {a, ev(1), vv(1), es, vs}); break;
+        case 2: fio::write_fmt(lu, layout, {a, ev(1), ev(2), vv(1), vv(2), es, vs}); break;
         case 3:
-            fio::write_fmt(lu, layout,
-                           {a, s.spenv[1][i], s.spenv[2][i], s.spenv[3][i], s.spvit[1][i],
-                            s.spvit[2][i], s.spvit[3][i], es, vs});
+            fio::write_fmt(lu, layout, {a, ev(1), ev(2), ev(3), vv(1), vv(2), vv(3), es, vs});
             break;
         default:
             fio::write_fmt(lu, layout,
-                           {a, s.spenv[1][i], s.spenv[2][i], s.spenv[3][i], s.spenv[4][i],
-                            s.spvit[1][i], s.spvit[2][i], s.spvit[3][i], s.spvit[4][i], es, vs});
+                           {a, ev(1), ev(2), ev(3), ev(4), vv(1), vv(2), vv(3), vv(4), es, vs});
             break;
     }
 }
@@ -123,10 +120,10 @@ void report_open_failure(int status, std::string_view name) {
 
 void clear_spectra() {
     Spectra& s = spectra;
-    s.spent.fill(0.0f);
+    s.spent.fill(0);
     for (int iv = 1; iv <= tables::tablam.NVA && iv <= 4; ++iv) {
-        s.spenv[iv].fill(0.0f);
-        s.spvit[iv].fill(0.0f);
+        s.spenv[iv].fill(0);
+        s.spvit[iv].fill(0);
     }
 }
 
@@ -137,15 +134,15 @@ void count_spectra() {
     const Run& r = run;
     const auto& b = tables::bande;
     const int32_t ienv = bin_of(e.ENI / s.delten);
-    if (ienv >= 0) s.spenv[e.NVI][ienv] += 1.0f;
+    if (ienv >= 0) s.spenv[e.NVI][ienv] += 1;
     const float ent = e.ENI + b.ENVAL[e.NVI] - b.ENVAL[1];
     if (ent < 0.0f) negative_total_energy(ent);
     const int32_t ient = bin_of(ent / s.delten);
-    if (ient >= 0) s.spent[ient] += 1.0f;
+    if (ient >= 0) s.spent[ient] += 1;
     if (r.champ == 0.0f) return;  // no direction to project on
     const float vxe = (f.vxi * r.ex + f.vyi * r.ey + f.vzi * r.ez) / r.champ;
     const int32_t ivit = bin_of((vxe + s.deltv * kSpectrumBinsF / 2.0f) / s.deltv);
-    if (ivit >= 0) s.spvit[e.NVI][ivit] += 1.0f;
+    if (ivit >= 0) s.spvit[e.NVI][ivit] += 1;
 }
 
 void open_noise_file() {

@@ -63,13 +63,15 @@ inline Run run;
 // Spectra grids (set by the table preparation when spectra are wanted) and histograms
 // (cleared at run start, counted in the stationary phase of a stationary run).
 struct Spectra {
-    float delten = 0.0f;                                      // energy bin width (eV)
-    float deltv = 0.0f;                                       // velocity bin width (m/s)
-    std::array<float, kSpectrumBins> es{};                    // energy bin centres (eV)
-    std::array<float, kSpectrumBins> vs{};                    // velocity bin centres (cm/s)
-    std::array<float, kSpectrumBins> spent{};                 // counts per total-energy bin
-    std::array<std::array<float, kSpectrumBins>, 5> spenv{};  // counts per energy bin, spenv[iv][i]
-    std::array<std::array<float, kSpectrumBins>, 5> spvit{};  // counts per velocity bin (along E)
+    float delten = 0.0f;                    // energy bin width (eV)
+    float deltv = 0.0f;                     // velocity bin width (m/s)
+    std::array<float, kSpectrumBins> es{};  // energy bin centres (eV)
+    std::array<float, kSpectrumBins> vs{};  // velocity bin centres (cm/s)
+    // Counts are whole numbers: a single-precision count would stop growing at 2^24, which a
+    // long run of many particles reaches in its busiest bin.
+    std::array<int64_t, kSpectrumBins> spent{};                 // counts per total-energy bin
+    std::array<std::array<int64_t, kSpectrumBins>, 5> spenv{};  // per energy bin, spenv[iv][i]
+    std::array<std::array<int64_t, kSpectrumBins>, 5> spvit{};  // per velocity bin (along E)
 };
 inline Spectra spectra;
 

@@ -47,26 +47,26 @@ TEST_F(Files, SpectraBins) {
     e.ENI = 0.01f;
     f.vxi = f.vyi = f.vzi = 0.0f;
     driver::count_spectra();
-    EXPECT_EQ(s.spenv[1][1], 1.0f);
-    EXPECT_EQ(s.spent[1], 1.0f);
-    EXPECT_EQ(s.spvit[1][250], 1.0f);
+    EXPECT_EQ(s.spenv[1][1], 1);
+    EXPECT_EQ(s.spent[1], 1);
+    EXPECT_EQ(s.spvit[1][250], 1);
 
     // Valley 2: total energy raised by its bottom; velocity along a field of direction x.
     e.NVI = 2;
     e.ENI = 0.055f;
     f.vxi = -250.9f * 1000.0f;  // scaled value in (-1, 0): truncated to bin 0
     driver::count_spectra();
-    EXPECT_EQ(s.spenv[2][5], 1.0f);
-    EXPECT_EQ(s.spent[35], 1.0f);
-    EXPECT_EQ(s.spvit[2][0], 1.0f);
+    EXPECT_EQ(s.spenv[2][5], 1);
+    EXPECT_EQ(s.spent[35], 1);
+    EXPECT_EQ(s.spvit[2][0], 1);
 
     // Beyond the bins: not counted, nothing else disturbed.
     e.ENI = 6.0f;
     f.vxi = 3.0e5f;
     driver::count_spectra();
-    float total = 0.0f;
+    int64_t total = 0;
     for (int i = 0; i <= 500; ++i) total += s.spent[i] + s.spenv[2][i] + s.spvit[2][i];
-    EXPECT_EQ(total, 4.0f);
+    EXPECT_EQ(total, 4);
 
     // No field: no velocity bin.
     driver::run.champ = 0.0f;
@@ -74,8 +74,13 @@ TEST_F(Files, SpectraBins) {
     e.ENI = 0.01f;
     f.vxi = 0.0f;
     driver::count_spectra();
-    EXPECT_EQ(s.spvit[2][250], 0.0f);
-    EXPECT_EQ(s.spenv[2][1], 1.0f);
+    EXPECT_EQ(s.spvit[2][250], 0);
+    EXPECT_EQ(s.spenv[2][1], 1);
+
+    // A busy bin of a long run goes on counting past 2^24.
+    s.spenv[2][1] = int64_t{1} << 24;
+    driver::count_spectra();
+    EXPECT_EQ(s.spenv[2][1], (int64_t{1} << 24) + 1);
 }
 
 TEST_F(Files, NegativeTotalEnergyStopsWithStatus2) {
@@ -95,10 +100,10 @@ std::vector<std::string> spectra_file(int nva) {
         s.es[i] = static_cast<float>(i) * 0.01f + 0.005f;
         s.vs[i] = static_cast<float>(i - 250) * 1000.0f * 100.0f;
     }
-    s.spent[0] = 12.0f;
+    s.spent[0] = 12;
     for (int iv = 1; iv <= nva; ++iv) {
-        s.spenv[iv][0] = static_cast<float>(iv);
-        s.spvit[iv][0] = static_cast<float>(10 * iv);
+        s.spenv[iv][0] = iv;
+        s.spvit[iv][0] = 10 * iv;
     }
     driver::run.filspc.set("spectres");
     driver::write_spectra_file();

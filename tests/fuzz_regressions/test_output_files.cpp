@@ -133,7 +133,7 @@ TEST_F(SpectraFile, AFailedWriteKeepsTheEarlierFile) {
 TEST_F(SpectraFile, RunsSharingTheNameNeverMixTheirFiles) {
     std::string whole[2];
     for (int k = 0; k < 2; ++k) {
-        driver::spectra.spent[0] = static_cast<float>(k + 1);
+        driver::spectra.spent[0] = k + 1;
         driver::write_spectra_file();
         whole[k] = slurp("spc");
     }
@@ -142,7 +142,7 @@ TEST_F(SpectraFile, RunsSharingTheNameNeverMixTheirFiles) {
     for (int k = 0; k < 2; ++k) {
         child[k] = fork();
         if (child[k] == 0) {
-            driver::spectra.spent[0] = static_cast<float>(k + 1);
+            driver::spectra.spent[0] = k + 1;
             for (int n = 0; n < 150; ++n) driver::write_spectra_file();
             _exit(klip::cisyn.NERR == 0 ? 0 : 1);
         }
