@@ -157,8 +157,8 @@ inline int32_t energy_index(float en, int32_t iv) {
 }
 
 // Field components at or below these act neither on the wave vector nor on the position.
-constexpr float kFieldOnWaveVector = 100.0f;  // V/m
-constexpr float kFieldOnPosition = 1e-5f;     // V/m * 1e-7 (exn, eyn, ezn)
+constexpr float kFieldOnWaveVector = kFieldThreshold;  // V/m
+constexpr float kFieldOnPosition = 1e-5f;              // V/m * 1e-7 (exn, eyn, ezn)
 // The lowest energy a flight ends with (eV).
 constexpr float kEnergyFloor = 1e-8f;
 

@@ -2,6 +2,7 @@
 // the parameter echo, the repository search and table load, the run limits, the table
 // summary, the derived quantities and the run banner.
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -142,6 +143,54 @@ int out_of_limits(bool bad, std::string_view name) {
     return 1;
 }
 
+// Warnings on standard error for a run that is made, but not quite as its data files ask:
+// the report stays as it is.
+void warn_table_mismatch(float asked_temp) {
+    if (!fio::hints_enabled) return;
+    const float temp = tables::parlam.TEMP;
+    if (temp != asked_temp) {
+        std::fprintf(stderr,
+                     "zot: warning: the table file is for %g K, the material data file asks for "
+                     "%g K; the run is made at %g K (the catalogue line does not describe its "
+                     "table: make the table again with tabgen).\n",
+                     static_cast<double>(temp), static_cast<double>(asked_temp),
+                     static_cast<double>(temp));
+    }
+    const char want = electr.ITPORT == 1 ? 'N' : 'P';
+    const char have = tables::cbande;
+    if ((have == 'N' || have == 'P') && have != want) {
+        std::fprintf(stderr,
+                     "zot: warning: the table file is for %s, the material data file asks for "
+                     "%s; the run follows the table (the catalogue line does not describe its "
+                     "table: make the table again with tabgen).\n",
+                     have == 'N' ? "electrons" : "holes", want == 'N' ? "electrons" : "holes");
+    }
+}
+
+void warn_weak_field() {
+    if (!fio::hints_enabled) return;
+    const float comp[3] = {run.ex, run.ey, run.ez};
+    const char* name[3] = {"EX", "EY", "EZ"};
+    int weak = 0, acting = 0;
+    for (int k = 0; k < 3; ++k) {
+        if (comp[k] > kFieldThreshold) ++acting;
+        if (comp[k] > 0.0f && comp[k] <= kFieldThreshold) {
+            ++weak;
+            std::fprintf(stderr,
+                         "zot: warning: %s = %g kV/cm is at or below %g kV/cm and does not act on "
+                         "the carriers: the run is made without it.\n",
+                         name[k], static_cast<double>(comp[k] * units::kKVPerCmPerVPerM),
+                         static_cast<double>(kFieldThreshold * units::kKVPerCmPerVPerM));
+        }
+    }
+    if (weak > 0 && acting == 0) {
+        std::fprintf(stderr,
+                     "zot: warning: no field acts; the mobility and momentum and energy "
+                     "relaxation times of the report divide by a field that did not act and mean "
+                     "nothing.\n");
+    }
+}
+
 }  // namespace
 
 int ask_file_names() {
@@ -215,7 +264,10 @@ int load_tables() {
     std::string name = ".././";
     name += r.nfidat.view().substr(0, 6);
     name += "-bin";
-    return tables::lila(name, 1) != 0 ? 1 : 0;
+    const float asked_temp = tables::parlam.TEMP;  // the table's replaces it
+    if (tables::lila(name, 1) != 0) return 1;
+    warn_table_mismatch(asked_temp);
+    return 0;
 }
 
 int check_limits() {
@@ -236,7 +288,9 @@ int check_limits() {
         || out_of_limits(dynamic && r.dtp > kMaxStepPs, "DT"))
         return 1;
     // An energy taken away could leave a particle with a negative energy.
-    return out_of_limits(dynamic && r.dec < 0.0f, "DEC");
+    if (out_of_limits(dynamic && r.dec < 0.0f, "DEC")) return 1;
+    warn_weak_field();
+    return 0;
 }
 
 void table_summary() {

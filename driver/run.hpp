@@ -10,7 +10,9 @@
 namespace driver {
 
 constexpr int kMaxParticles = 50000;  // capacity of the ensemble arrays
-constexpr int kSpectrumBins = 501;    // bins 0..500
+// A field component at or below this (V/m) acts neither on the wave vector nor on the position.
+constexpr float kFieldThreshold = 100.0f;
+constexpr int kSpectrumBins = 501;  // bins 0..500
 constexpr float kSpectrumBinsF = static_cast<float>(kSpectrumBins);
 
 // Driver state set at start-up.
