@@ -76,6 +76,10 @@ std::string short_number(double d) {
 // and band energies, the table top included (eV).
 constexpr double kMaxPhonon = 1.0;
 constexpr double kMaxEnergy = 20.0;
+// The temperatures (K) and the doping (cm-3) the models are checked over.
+constexpr double kCheckedTempLow = 77.0;
+constexpr double kCheckedTempHigh = 500.0;
+constexpr double kCheckedDopingHigh = 1e19;
 
 bool name_ok(const std::string& s, size_t maxlen) {
     if (s.empty() || s.size() > maxlen) return false;
@@ -287,6 +291,27 @@ void derive(Material& m) {
     }
 }
 
+// Tables that are made but whose runs are not to be trusted: outside the temperatures and
+// dopings the models are checked over (docs/validation.md), or with an energy step too
+// coarse for the thermal energies.
+void range_warnings(Material& m) {
+    const std::string t = short_number(m.temperature) + " K";
+    if (m.temperature < kCheckedTempLow || m.temperature > kCheckedTempHigh)
+        m.warnings.push_back("temperature " + t + " lies outside 77-500 K, where the model is checked"
+                             " (the acoustic rate assumes equipartition, the masses and couplings"
+                             " do not follow the temperature): the results are not validated");
+    if (m.doping > kCheckedDopingHigh)
+        m.warnings.push_back("doping " + short_number(m.doping)
+                             + " cm-3 lies above 1e19 cm-3, where the impurity model is checked"
+                               " (zot's carriers are not degenerate): the results are not validated");
+    const double kt = phys::kKb * m.temperature / phys::kQ;
+    if (m.deltae > kt)
+        m.warnings.push_back("deltae " + short_number(m.deltae) + " eV is coarser than kT = "
+                             + short_number(kt) + " eV at " + t
+                             + ": the tables do not resolve the thermal energies and the low-field"
+                               " results are not to be trusted");
+}
+
 }  // namespace
 
 bool parse_material(std::string_view text, Material& m, std::string& error) {
@@ -435,6 +460,7 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             return false;
         }
     }
+    range_warnings(m);
     return true;
 }
 

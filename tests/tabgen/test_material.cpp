@@ -85,6 +85,23 @@ TEST(Material, TemperatureLawsOfTheShippedDescriptions) {
     EXPECT_GT(at("gaas.mat", "77").valleys[1].energy, at("gaas.mat", "400").valleys[1].energy);
 }
 
+// Tables outside the checked range are made, with a warning for each reason; none at 300 K.
+TEST(Material, WarningsOutsideTheCheckedRange) {
+    auto warnings = [](const std::string& text) {
+        tabgen::Material m;
+        std::string err;
+        EXPECT_TRUE(tabgen::parse_material(text, m, err)) << err;
+        std::string all;
+        for (const auto& w : m.warnings) all += w.substr(0, w.find(' ')) + ";";
+        return all;
+    };
+    EXPECT_EQ(warnings(kBase), "");
+    EXPECT_EQ(warnings(replace(kBase, "temperature 300", "temperature 4.2")),
+              "temperature;deltae;");
+    EXPECT_EQ(warnings(replace(kBase, "temperature 300", "temperature 600")), "temperature;");
+    EXPECT_EQ(warnings(replace(kBase, "doping    1e15", "doping 2e19")), "doping;");
+}
+
 TEST(Material, ValuesAndDerivedMasses) {
     tabgen::Material m;
     std::string err;
