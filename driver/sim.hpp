@@ -117,6 +117,8 @@ void run_start();
 bool time_step();
 // Final averages of the stationary phase.
 void final_averages();
+// Warnings on standard error for figures that hold only for a field along one axis.
+void direction_warnings();
 // Share of self-scattering events in percent, from the full counts (0 over no event).
 float self_percent(int64_t nself, int64_t nevents);
 // Per-particle accumulation at the end of a particle's step.

@@ -387,6 +387,29 @@ void overflow_hint() {
         static_cast<long long>(s.run_lim), flights, share);
 }
 
+// On standard error: the figures that hold only for a field along one axis. The flight moves
+// a particle along each axis by the energy gained over the force along that axis, which is
+// the distance only when the field has that one component.
+void direction_warnings() {
+    const Run& r = run;
+    if (!fio::hints_enabled) return;
+    const bool ax = r.ex > kFieldThreshold;
+    const int acting = int{ax} + int{r.ey > kFieldThreshold} + int{r.ez > kFieldThreshold};
+    if (r.STAT == 0 && acting > 1) {
+        std::fprintf(stderr,
+                     "zot: warning: with a field along %d axes each axis counts the whole energy "
+                     "gained: the positions of the dynamic-run file are %d times the distance "
+                     "along the field.\n",
+                     acting, acting);
+    }
+    if (steps.fnion > 0.0f && !(ax && acting == 1)) {
+        std::fprintf(stderr,
+                     "zot: warning: the ionisation coefficients count the distance along x as "
+                     "for a field along x alone; with this field they are wrong: give the field "
+                     "as EX.\n");
+    }
+}
+
 void simulate() {
     build_ensemble();
     flight_setup();
@@ -401,6 +424,7 @@ void simulate() {
     const int lu = klip::comlu[1];
     for (int i = 0; i < 3; ++i) fio::write_line(lu, "");
     overflow_hint();
+    direction_warnings();
 }
 
 }  // namespace driver

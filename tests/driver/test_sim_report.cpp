@@ -301,5 +301,22 @@ TEST_F(Loop, DynamicRunStartedWithAFieldFliesZeroTimeFirst) {
     EXPECT_TRUE(seen.empty());
 }
 
+// The ionisation coefficients count the distance along x: any other field is warned about.
+TEST_F(Report, IonisationWithAFieldOffXIsWarnedAbout) {
+    auto warned = [](float ex, float ey) {
+        driver::run.ex = ex;
+        driver::run.ey = ey;
+        driver::run.ez = 0.0f;
+        driver::run.STAT = 1;
+        steps.fnion = 3.0f;
+        ::testing::internal::CaptureStderr();
+        driver::direction_warnings();
+        return ::testing::internal::GetCapturedStderr().find("ionisation") != std::string::npos;
+    };
+    EXPECT_FALSE(warned(1e7f, 0.0f));
+    EXPECT_TRUE(warned(0.0f, 1e7f));
+    EXPECT_TRUE(warned(1e7f, 1e7f));
+}
+
 }  // namespace
 }  // namespace simtest
