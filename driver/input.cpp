@@ -191,6 +191,17 @@ void warn_weak_field() {
     }
 }
 
+// A dynamic run with EI = 0 flies every step for DT: a DT not above 0 makes the particles
+// stand still or fly backwards in time, and the run's figures mean nothing.
+void warn_dynamic_step() {
+    const Run& r = run;
+    if (!fio::hints_enabled || r.STAT != 0 || r.ei != 0.0f || r.dt > 0.0f) return;
+    std::fprintf(stderr,
+                 "zot: warning: DT = %g ps is not above 0: every step of this dynamic run (EI = 0) "
+                 "lasts DT, so the particles %s and the run's figures mean nothing.\n",
+                 static_cast<double>(r.dtp), r.dt < 0.0f ? "fly backwards in time" : "do not move");
+}
+
 }  // namespace
 
 int ask_file_names() {
@@ -290,6 +301,7 @@ int check_limits() {
     // An energy taken away could leave a particle with a negative energy.
     if (out_of_limits(dynamic && r.dec < 0.0f, "DEC")) return 1;
     warn_weak_field();
+    warn_dynamic_step();
     return 0;
 }
 
