@@ -119,6 +119,8 @@ bool time_step();
 void final_averages();
 // Warnings on standard error for figures that hold only for a field along one axis.
 void direction_warnings();
+// Warnings on standard error for an equilibration that did not last NFRLX relaxation times.
+void equilibration_warnings();
 // Share of self-scattering events in percent, from the full counts (0 over no event).
 float self_percent(int64_t nself, int64_t nevents);
 // Per-particle accumulation at the end of a particle's step.

@@ -114,6 +114,34 @@ void clear_phase_counters() {
     steps.pnself = 0.0f;
 }
 
+}  // namespace
+
+// On standard error: an equilibration that ended without lasting NFRLX momentum relaxation
+// times, so that the stationary averages may hold part of the transient.
+void equilibration_warnings() {
+    const Steps& s = steps;
+    const Run& r = run;
+    if (!fio::hints_enabled || r.nfrlx <= 0 || !(r.champ > kFieldThreshold)) return;
+    const double asked = static_cast<double>(s.rlx) * r.nfrlx * 1e12;
+    const double made = static_cast<double>(s.tcalt) * 1e12;
+    // One particle's relaxation time is noise at every step: its runs record noise.
+    if (!(s.rlx > 0.0f) && r.npart > 1) {
+        std::fprintf(stderr,
+                     "zot: warning: the equilibration ended after %g ps because the momentum "
+                     "relaxation time of its last step was not above 0 (the noise of a small "
+                     "ensemble or a short step): the stationary averages may hold the transient.\n",
+                     made);
+    } else if (s.tcalt < s.rlx * static_cast<float>(r.nfrlx)) {
+        std::fprintf(stderr,
+                     "zot: warning: the equilibration stopped at its 100 ps limit after %g ps, "
+                     "short of NFRLX = %d momentum relaxation times (%g ps): the stationary "
+                     "averages may hold the transient.\n",
+                     made, r.nfrlx, asked);
+    }
+}
+
+namespace {
+
 // Returns nothing: either another equilibration step follows, or the stationary phase
 // begins with the next step.
 void equilibration_test() {
@@ -139,6 +167,7 @@ void equilibration_test() {
         return;
     }
     if (dbg >= 3) fio::List(lu) << "   TRLX < TCALT => l'equilibre est atteint";
+    equilibration_warnings();
     clear_flight_ionisation();
     s.coeffionx1 = s.coeffionx2 = 0.0f;
     clear_step_ionisation_counts();

@@ -318,5 +318,23 @@ TEST_F(Report, IonisationWithAFieldOffXIsWarnedAbout) {
     EXPECT_TRUE(warned(1e7f, 1e7f));
 }
 
+// An equilibration cut at its 100 ps limit, or ended by a relaxation time that is noise.
+TEST_F(Report, EquilibrationShortOfItsRelaxationTimesIsWarnedAbout) {
+    auto warning = [](float rlx, float tcalt) {
+        driver::run.champ = 1e5f;
+        driver::run.nfrlx = 10;
+        driver::run.npart = 100;
+        steps.rlx = rlx;
+        steps.tcalt = tcalt;
+        ::testing::internal::CaptureStderr();
+        driver::equilibration_warnings();
+        const std::string e = ::testing::internal::GetCapturedStderr();
+        return e.empty() ? std::string() : e.substr(e.find("equilibration ") + 14, 5);
+    };
+    EXPECT_EQ(warning(1e-12f, 10e-12f), "");
+    EXPECT_EQ(warning(20e-12f, 101e-12f), "stopp");
+    EXPECT_EQ(warning(0.0f, 1e-20f), "ended");
+}
+
 }  // namespace
 }  // namespace simtest
