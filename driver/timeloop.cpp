@@ -286,6 +286,16 @@ void dynamic_branch() {
     write_dynamic_header();
 }
 
+// An equilibration step too short to add to the simulated time (below half a unit in the
+// last place of its single-precision sum) would never reach the end of the equilibration.
+[[noreturn]] [[gnu::cold]] void stalled_equilibration() {
+    const int lu = klip::comlu[1];
+    fio::List(lu) << "Erreur : le temps simule n'avance plus";
+    fio::List(lu) << " TCALT =" << steps.tcalt;
+    fio::List(lu) << " TCAL =" << steps.tcal;
+    fio::terminate(2);
+}
+
 }  // namespace
 
 void run_start() {
@@ -361,6 +371,7 @@ bool time_step() {
         electr.IP = ip;
         move_particle();
     }
+    const float before = s.tcalt, step = s.tcal;
     s.tcalt = s.tcalt + s.tcal;
     s.run_particle_steps += run.npart;
     step_averages();
@@ -368,6 +379,8 @@ bool time_step() {
     bool ended = false;
     if (s.lequi == 0) {
         equilibration_test();
+        // A first dynamic step of zero length is meant; any other step must add to the time.
+        if (s.lequi == 0 && step > 0.0f && s.tcalt == before) stalled_equilibration();
     } else {
         ended = stationary_step();
     }

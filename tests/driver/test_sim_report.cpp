@@ -336,5 +336,17 @@ TEST_F(Report, EquilibrationShortOfItsRelaxationTimesIsWarnedAbout) {
     EXPECT_EQ(warning(0.0f, 1e-20f), "ended");
 }
 
+// An equilibration step too short to add to the simulated time ends the program, not a hang.
+TEST_F(Loop, EquilibrationWhoseTimeNoLongerAdvancesStops) {
+    driver::run.nfrlx = 1000;
+    driver::flight_setup();
+    driver::run_start();
+    particle(1, 1, 0.1f, 1e6f);
+    particle(2, 1, 0.1f, 1e6f);
+    steps.tcalt = 1e-12f;
+    steps.tcal = 1e-21f;
+    EXPECT_EXIT(driver::time_step(), ::testing::ExitedWithCode(2), "");
+}
+
 }  // namespace
 }  // namespace simtest
