@@ -156,6 +156,12 @@ void warn_table_mismatch(float asked_temp) {
                      static_cast<double>(temp), static_cast<double>(asked_temp),
                      static_cast<double>(temp));
     }
+    if (electr.ITPORT != 1 && electr.ITPORT != 2) {
+        std::fprintf(stderr,
+                     "zot: warning: carrier type %d of the material data file is neither 1 "
+                     "(electrons) nor 2 (holes); it was taken as holes.\n",
+                     static_cast<int>(electr.ITPORT));
+    }
     const char want = electr.ITPORT == 1 ? 'N' : 'P';
     const char have = tables::cbande;
     if ((have == 'N' || have == 'P') && have != want) {
