@@ -304,6 +304,42 @@ exec {build}/zot
     assert len(got) == 5 and (got[0]["field_kV_cm"], got[0]["status"]) == ("1.5", "ok")
 
 
+def slow_zot(path, build, wait_s):
+    write(path, f"#!/bin/sh\nsleep {wait_s}\nexec {build}/zot\n")
+    os.chmod(path, 0o755)
+    return str(path)
+
+
+def wait_for(cond, timeout=120):
+    end = time.monotonic() + timeout
+    while not cond():
+        assert time.monotonic() < end
+        time.sleep(0.2)
+
+
+def test_slurm_job_outlives_the_interrupted_tool(build, tmp_path, cluster):
+    """Interrupted while it waits, the tool leaves the job to run and says so; a rerun refuses
+    while the job runs the same points, then takes the results it left."""
+    s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2]\n")
+    out = tmp_path / "out"
+    args = [s, "--out", str(out), "--backend", "slurm", "--slurm-per-task", "1",
+            "--zot", slow_zot(tmp_path / "zot", build, 4), "--tabgen", os.path.join(build, "tabgen")]
+    with open(tmp_path / "err", "w+") as err:
+        proc = subprocess.Popen([sys.executable, TOOL, "run", *args], env=cluster.env, stderr=err, text=True)
+        wait_for(lambda: "queued" in (tmp_path / "err").read_text())
+        proc.send_signal(signal.SIGINT)
+        assert proc.wait(timeout=60) == 130
+    text = (tmp_path / "err").read_text()
+    job = text.split("Slurm job ")[1].split()[0]
+    assert f"scancel {job}" in text and "Traceback" not in text
+    r = tool(build, "run", *args, env=cluster.env, timeout=120)
+    assert r.returncode == 1 and f"scancel {job}" in r.stderr and "still run points" in r.stderr
+    wait_for(lambda: subprocess.run(["squeue", "-h", "-j", job], env=cluster.env, capture_output=True, text=True).stdout == "")
+    r = tool(build, "run", *args, env=cluster.env, timeout=120)
+    assert r.returncode == 0 and "2 point(s) finished by an earlier run" in r.stderr and "0 to run" in r.stderr, r.stderr
+    assert [x["status"] for x in rows(out)] == ["ok", "ok"]
+
+
 def test_tables_lost_are_made_again(zs, build, tmp_path):
     """A table name absent from tables.json but present on disk may hold another table; a
     table absent from the catalogue cannot be found by zot."""
