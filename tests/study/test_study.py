@@ -289,9 +289,11 @@ def test_slurm_study_matches_local(build, tmp_path, cluster):
              "--slurm-partition", "nosuch", env=cluster.env, timeout=120)
     assert r.returncode == 1 and "sbatch refused the job" in r.stderr and "nosuch" in r.stderr.lower()
 
-    # A task that dies leaves its points without a result: it is submitted once more.
-    write(tmp_path / "s2.toml", TWO_MATERIALS.replace("[1, 20]", "[1.5]"))
+    # A task that dies after its first point leaves the others without a result: it is
+    # submitted once more, and runs only those.
+    write(tmp_path / "s2.toml", TWO_MATERIALS.replace("[1, 20]", "[1.5, 2.5]"))
     zot = write(tmp_path / "zot", f"""#!/bin/sh
+[ -e "$0.ran" ] || {{ touch "$0.ran"; exec {build}/zot; }}
 [ -e "$0.died" ] || {{ touch "$0.died"; kill -9 $PPID; exit 1; }}
 exec {build}/zot
 """)
@@ -300,8 +302,10 @@ exec {build}/zot
              "--tabgen", os.path.join(build, "tabgen"), env=cluster.env, timeout=600)
     assert r.returncode == 0, r.stderr
     assert "2 already done" in r.stderr and "submitting them once more" in r.stderr, r.stderr
+    retry = [f for f in os.listdir(slurm / "slurm") if os.path.exists(slurm / "slurm" / f / "task-0.2.log")]
+    assert len(retry) == 1 and "ok, done before" in (slurm / "slurm" / retry[0] / "task-0.2.log").read_text()
     got = rows(slurm)
-    assert len(got) == 5 and (got[0]["field_kV_cm"], got[0]["status"]) == ("1.5", "ok")
+    assert len(got) == 6 and [(x["field_kV_cm"], x["status"]) for x in got[:2]] == [("1.5", "ok"), ("2.5", "ok")]
 
 
 def slow_zot(path, build, wait_s):
