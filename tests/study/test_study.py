@@ -343,6 +343,19 @@ def test_slurm_job_outlives_the_interrupted_tool(build, tmp_path, cluster):
     assert r.returncode == 0 and "2 point(s) finished by an earlier run" in r.stderr and "0 to run" in r.stderr, r.stderr
     assert [x["status"] for x in rows(out)] == ["ok", "ok"]
 
+    # A job cancelled by its user is not submitted again: its points fail, saying so.
+    write(s, FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2, 3]\n")
+    with open(tmp_path / "err", "w+") as err:
+        proc = subprocess.Popen([sys.executable, TOOL, "run", *args], env=cluster.env, stderr=err, text=True)
+        wait_for(lambda: "queued" in (tmp_path / "err").read_text())
+        job = (tmp_path / "err").read_text().split("Slurm job ")[1].split()[0]
+        subprocess.run(["scancel", job], env=cluster.env, check=True)
+        assert proc.wait(timeout=120) == 1
+    text = (tmp_path / "err").read_text()
+    assert "submitting them once more" not in text and "Traceback" not in text
+    assert f"3 kV/cm <100>: Slurm array task 0 of job {job} was cancelled" in text
+    assert [x["status"] for x in rows(out)] == ["ok", "ok", "failed"]
+
 
 def test_tables_lost_are_made_again(zs, build, tmp_path):
     """A table name absent from tables.json but present on disk may hold another table; a
