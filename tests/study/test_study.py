@@ -288,6 +288,13 @@ def test_slurm_study_matches_local(build, tmp_path, cluster):
     r = tool(build, "run", s, "--out", str(tmp_path / "refused"), "--backend", "slurm",
              "--slurm-partition", "nosuch", env=cluster.env, timeout=120)
     assert r.returncode == 1 and "sbatch refused the job" in r.stderr and "nosuch" in r.stderr.lower()
+    # More array tasks than the cluster's MaxArraySize (1001 by default): given as one range,
+    # refused with what to do.
+    big = write(tmp_path / "big.toml", FAST.format(n=300, steps=4)
+                + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = { from = 1, to = 50, points = 1100 }\n")
+    r = tool(build, "run", big, "--out", str(tmp_path / "big"), "--backend", "slurm", "--slurm-per-task", "1",
+             env=cluster.env, timeout=300)
+    assert r.returncode == 1 and "--array=0-1099 " in r.stderr and "give a larger --slurm-per-task" in r.stderr
 
     # A task that dies after its first point leaves the others without a result: it is
     # submitted once more, and runs only those.
