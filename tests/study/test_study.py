@@ -447,3 +447,18 @@ def test_slurm_task_script_takes_any_directory_name(zs, tmp_path):
     cmd = zs.slurm_submit(args, str(sdir), task_file, [0])
     r = subprocess.run(["sh", cmd[-1]], env=dict(os.environ, SLURM_ARRAY_TASK_ID="0"), capture_output=True, text=True)
     assert r.returncode == 0, r.stderr
+
+
+@pytest.mark.parametrize("line, known, why", [
+    ("slurmstepd-n1: error: *** JOB 68 ON n1 CANCELLED AT 2026-12-09T06:06:41 DUE TO TIME LIMIT ***", False, "time limit"),
+    ("slurmstepd-n1: error: *** JOB 14 ON n1 CANCELLED AT 2026-12-09T05:54:48 ***", False, "cancelled"),
+    ("slurmstepd-n1: error: *** JOB 14 ON n1 CANCELLED AT 2026-12-09T05:54:48 DUE TO PREEMPTION ***", True, None),
+    (None, True, "cancelled"),      # cancelled while pending: no log, and squeue no longer lists it
+    (None, False, None),
+])
+def test_slurm_task_end_read_from_its_log(zs, tmp_path, line, known, why):
+    log = tmp_path / "task-0.log"
+    if line is not None:
+        write(log, "gaas-...: ok \n" + line + "\n")
+    got = zs.task_end(None, str(log), known)
+    assert (got is None) if why is None else (why in got)
