@@ -288,10 +288,19 @@ def test_slurm_study_matches_local(build, tmp_path, cluster):
     r = tool(build, "run", s, "--out", str(tmp_path / "refused"), "--backend", "slurm",
              "--slurm-partition", "nosuch", env=cluster.env, timeout=120)
     assert r.returncode == 1 and "sbatch refused the job" in r.stderr and "nosuch" in r.stderr.lower()
+    # More array tasks than the cluster's MaxArraySize (1001 by default): given as one range,
+    # refused with what to do.
+    big = write(tmp_path / "big.toml", FAST.format(n=300, steps=4)
+                + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = { from = 1, to = 50, points = 1100 }\n")
+    r = tool(build, "run", big, "--out", str(tmp_path / "big"), "--backend", "slurm", "--slurm-per-task", "1",
+             env=cluster.env, timeout=300)
+    assert r.returncode == 1 and "--array=0-1099 " in r.stderr and "give a larger --slurm-per-task" in r.stderr
 
-    # A task that dies leaves its points without a result: it is submitted once more.
-    write(tmp_path / "s2.toml", TWO_MATERIALS.replace("[1, 20]", "[1.5]"))
+    # A task that dies after its first point leaves the others without a result: it is
+    # submitted once more, and runs only those.
+    write(tmp_path / "s2.toml", TWO_MATERIALS.replace("[1, 20]", "[1.5, 2.5]"))
     zot = write(tmp_path / "zot", f"""#!/bin/sh
+[ -e "$0.ran" ] || {{ touch "$0.ran"; exec {build}/zot; }}
 [ -e "$0.died" ] || {{ touch "$0.died"; kill -9 $PPID; exit 1; }}
 exec {build}/zot
 """)
@@ -300,8 +309,59 @@ exec {build}/zot
              "--tabgen", os.path.join(build, "tabgen"), env=cluster.env, timeout=600)
     assert r.returncode == 0, r.stderr
     assert "2 already done" in r.stderr and "submitting them once more" in r.stderr, r.stderr
+    retry = [f for f in os.listdir(slurm / "slurm") if os.path.exists(slurm / "slurm" / f / "task-0.2.log")]
+    assert len(retry) == 1 and "ok, done before" in (slurm / "slurm" / retry[0] / "task-0.2.log").read_text()
     got = rows(slurm)
-    assert len(got) == 5 and (got[0]["field_kV_cm"], got[0]["status"]) == ("1.5", "ok")
+    assert len(got) == 6 and [(x["field_kV_cm"], x["status"]) for x in got[:2]] == [("1.5", "ok"), ("2.5", "ok")]
+
+
+def slow_zot(path, build, wait_s):
+    write(path, f"#!/bin/sh\nsleep {wait_s}\nexec {build}/zot\n")
+    os.chmod(path, 0o755)
+    return str(path)
+
+
+def wait_for(cond, timeout=120):
+    end = time.monotonic() + timeout
+    while not cond():
+        assert time.monotonic() < end
+        time.sleep(0.2)
+
+
+def test_slurm_job_outlives_the_interrupted_tool(build, tmp_path, cluster):
+    """Interrupted while it waits, the tool leaves the job to run and says so; a rerun refuses
+    while the job runs the same points, then takes the results it left."""
+    s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2]\n")
+    out = tmp_path / "out"
+    args = [s, "--out", str(out), "--backend", "slurm", "--slurm-per-task", "1",
+            "--zot", slow_zot(tmp_path / "zot", build, 4), "--tabgen", os.path.join(build, "tabgen")]
+    with open(tmp_path / "err", "w+") as err:
+        proc = subprocess.Popen([sys.executable, TOOL, "run", *args], env=cluster.env, stderr=err, text=True)
+        wait_for(lambda: "queued" in (tmp_path / "err").read_text())
+        proc.send_signal(signal.SIGINT)
+        assert proc.wait(timeout=60) == 130
+    text = (tmp_path / "err").read_text()
+    job = text.split("Slurm job ")[1].split()[0]
+    assert f"scancel {job}" in text and "Traceback" not in text
+    r = tool(build, "run", *args, env=cluster.env, timeout=120)
+    assert r.returncode == 1 and f"scancel {job}" in r.stderr and "still run points" in r.stderr
+    wait_for(lambda: subprocess.run(["squeue", "-h", "-j", job], env=cluster.env, capture_output=True, text=True).stdout == "")
+    r = tool(build, "run", *args, env=cluster.env, timeout=120)
+    assert r.returncode == 0 and "2 point(s) finished by an earlier run" in r.stderr and "0 to run" in r.stderr, r.stderr
+    assert [x["status"] for x in rows(out)] == ["ok", "ok"]
+
+    # A job cancelled by its user is not submitted again: its points fail, saying so.
+    write(s, FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = [1, 2, 3]\n")
+    with open(tmp_path / "err", "w+") as err:
+        proc = subprocess.Popen([sys.executable, TOOL, "run", *args], env=cluster.env, stderr=err, text=True)
+        wait_for(lambda: "queued" in (tmp_path / "err").read_text())
+        job = (tmp_path / "err").read_text().split("Slurm job ")[1].split()[0]
+        subprocess.run(["scancel", job], env=cluster.env, check=True)
+        assert proc.wait(timeout=120) == 1
+    text = (tmp_path / "err").read_text()
+    assert "submitting them once more" not in text and "Traceback" not in text
+    assert f"3 kV/cm <100>: Slurm array task 0 of job {job} was cancelled" in text
+    assert [x["status"] for x in rows(out)] == ["ok", "ok", "failed"]
 
 
 def test_tables_lost_are_made_again(zs, build, tmp_path):
@@ -387,3 +447,18 @@ def test_slurm_task_script_takes_any_directory_name(zs, tmp_path):
     cmd = zs.slurm_submit(args, str(sdir), task_file, [0])
     r = subprocess.run(["sh", cmd[-1]], env=dict(os.environ, SLURM_ARRAY_TASK_ID="0"), capture_output=True, text=True)
     assert r.returncode == 0, r.stderr
+
+
+@pytest.mark.parametrize("line, known, why", [
+    ("slurmstepd-n1: error: *** JOB 68 ON n1 CANCELLED AT 2026-12-09T06:06:41 DUE TO TIME LIMIT ***", False, "time limit"),
+    ("slurmstepd-n1: error: *** JOB 14 ON n1 CANCELLED AT 2026-12-09T05:54:48 ***", False, "cancelled"),
+    ("slurmstepd-n1: error: *** JOB 14 ON n1 CANCELLED AT 2026-12-09T05:54:48 DUE TO PREEMPTION ***", True, None),
+    (None, True, "cancelled"),      # cancelled while pending: no log, and squeue no longer lists it
+    (None, False, None),
+])
+def test_slurm_task_end_read_from_its_log(zs, tmp_path, line, known, why):
+    log = tmp_path / "task-0.log"
+    if line is not None:
+        write(log, "gaas-...: ok \n" + line + "\n")
+    got = zs.task_end(None, str(log), known)
+    assert (got is None) if why is None else (why in got)
