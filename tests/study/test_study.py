@@ -388,6 +388,14 @@ def test_tables_lost_are_made_again(zs, build, tmp_path):
         assert sorted(line.split()[0] for line in f) == sorted(n for _, n in second[0]["tables"])
 
 
+def test_tabgen_warnings_reach_the_user_once(zs, build, tmp_path, capsys):
+    s = write(tmp_path / "s.toml", "ladder_eV = [0.6, 0.8]\n[[series]]\nmaterial = 'gaas'\n"
+              "temperature_K = 600\nfield_kV_cm = 1\n")
+    zs.make_tables(zs.expand(zs.Study(s)), str(tmp_path), os.path.join(build, "tabgen"))
+    notes = [l for l in capsys.readouterr().err.splitlines() if "warning: temperature 600 K" in l]
+    assert len(notes) == 1 and "gaas.mat: warning" in notes[0], notes
+
+
 def test_unwritable_results_end_with_a_message_and_keep_the_files(zs, build, tmp_path, monkeypatch, capsys):
     s = write(tmp_path / "s.toml", FAST.format(n=300, steps=4) + "[[series]]\nmaterial = 'gaas'\nfield_kV_cm = 1\n")
     out = tmp_path / "out"
