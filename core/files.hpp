@@ -1,14 +1,16 @@
-// File-system helpers that zot and tabgen share for writing files safely: the folder of a
-// path, the file a chain of symbolic links leads to, and signals held back while a temporary
-// file exists. Header only.
+// File-system helpers that zot, tabgen and cumavg share for reading and writing files safely:
+// the folder of a path, the file a chain of symbolic links leads to, signals held back while a
+// temporary file exists, and a character read that waits on a non-blocking stream. Header only.
 #pragma once
 
 #include <limits.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 namespace core {
@@ -82,5 +84,20 @@ public:
 private:
     sigset_t old_;
 };
+
+// The next character of `f`. A stream left non-blocking by another program reads EAGAIN while
+// nothing has come yet: that is waited for, not taken for a read error or the end.
+inline int getc_waiting(std::FILE* f) {
+    for (;;) {
+        const int ch = getc_unlocked(f);
+        if (ch != EOF || std::ferror(f) == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            return ch;
+        std::clearerr(f);
+        struct pollfd p {};
+        p.fd = fileno(f);
+        p.events = POLLIN;
+        poll(&p, 1, -1);
+    }
+}
 
 }  // namespace core

@@ -15,7 +15,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "core/files.hpp"
 #include "freeform.hpp"
 
 namespace cumavg {
@@ -138,23 +140,9 @@ private:
 // the link itself stays in place, even when the file it names does not exist yet. A loop of
 // links stops after 40 hops (open_output refuses it).
 void resolve_output(Output& out) {
-    std::snprintf(out.path, sizeof out.path, "%s", kOutputName);
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(out.path, &st) != 0 || !S_ISLNK(st.st_mode)) break;
-        char target[PATH_MAX];
-        const ssize_t n = readlink(out.path, target, sizeof target - 1);
-        if (n <= 0) break;
-        target[n] = '\0';
-        const char* slash = std::strrchr(out.path, '/');
-        const int dir_len =
-            target[0] == '/' || slash == nullptr ? 0 : static_cast<int>(slash - out.path) + 1;
-        char next[PATH_MAX];
-        if (std::snprintf(next, sizeof next, "%.*s%s", dir_len, out.path, target)
-            >= static_cast<int>(sizeof next))
-            break;
-        std::memcpy(out.path, next, sizeof next);
-    }
+    const std::string target = core::resolve_links(kOutputName);
+    std::snprintf(out.path, sizeof out.path, "%s",
+                  target.size() < sizeof out.path ? target.c_str() : kOutputName);
     const char* slash = std::strrchr(out.path, '/');
     const int dir_len = slash == nullptr ? 0 : static_cast<int>(slash - out.path) + 1;
     std::snprintf(out.temp, sizeof out.temp, "%.*s%s", dir_len, out.path, kTempPattern);

@@ -1,12 +1,11 @@
 // Free-format output line and free-format read of cumavg.
 #include "freeform.hpp"
 
-#include <poll.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#include "core/files.hpp"
 
 namespace cumavg {
 
@@ -129,25 +128,11 @@ namespace {
 
 bool is_separator(int c) { return c == ' ' || c == ',' || c == '\t'; }
 
-// One character. A stream left non-blocking by another program reads EAGAIN while nothing
-// has come yet: that is waited for, not taken for a read error.
-int wait_char(std::FILE* in) {
-    for (;;) {
-        const int c = std::getc(in);
-        if (c != EOF || !std::ferror(in) || (errno != EAGAIN && errno != EWOULDBLOCK)) return c;
-        std::clearerr(in);
-        pollfd p{};
-        p.fd = fileno(in);
-        p.events = POLLIN;
-        poll(&p, 1, -1);
-    }
-}
-
 // One character of the stream; a CR ending a line (before LF or the end) reads as LF.
 int get_char(std::FILE* in) {
-    int c = wait_char(in);
+    int c = core::getc_waiting(in);
     if (c != '\r') return c;
-    int d = wait_char(in);
+    int d = core::getc_waiting(in);
     if (d == '\n' || d == EOF) return '\n';
     std::ungetc(d, in);
     return c;

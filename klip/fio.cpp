@@ -2,7 +2,6 @@
 #include "klip/fio.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "core/files.hpp"
 
 namespace fio {
 namespace {
@@ -111,30 +112,15 @@ LineStatus read_stdin_override(std::string& line) {
     return n > kMaxLineBytes ? LineStatus::TooLong : line_read(line);
 }
 
-// The next character. Standard input left non-blocking by another program reads EAGAIN
-// while nothing has come yet: that is waited for, not taken for a failure or the end.
-int next_char(std::FILE* f) {
-    for (;;) {
-        const int ch = getc_unlocked(f);
-        if (ch != EOF || std::ferror(f) == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-            return ch;
-        std::clearerr(f);
-        struct pollfd p {};
-        p.fd = fileno(f);
-        p.events = POLLIN;
-        poll(&p, 1, -1);
-    }
-}
-
 // A line longer than kMaxLineBytes is not a line of text: its beginning is kept, the rest
 // passed over without being stored, so that memory stays bounded. With `endless`, at most
 // kMaxSkipBytes are passed over; *endless is then set.
 LineStatus read_file_line(std::FILE* f, std::string& line, bool* endless = nullptr) {
-    int ch = next_char(f);
+    int ch = core::getc_waiting(f);
     if (ch == EOF) return LineStatus::End;
     while (ch != EOF && ch != '\n') {
         if (line.size() >= kMaxLineBytes) {
-            for (size_t skipped = 0; ch != EOF && ch != '\n'; ch = next_char(f)) {
+            for (size_t skipped = 0; ch != EOF && ch != '\n'; ch = core::getc_waiting(f)) {
                 if (endless != nullptr && ++skipped > kMaxSkipBytes) {
                     *endless = true;
                     break;
@@ -143,7 +129,7 @@ LineStatus read_file_line(std::FILE* f, std::string& line, bool* endless = nullp
             return LineStatus::TooLong;
         }
         line.push_back(static_cast<char>(ch));
-        ch = next_char(f);
+        ch = core::getc_waiting(f);
     }
     return line_read(line);
 }
