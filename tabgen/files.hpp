@@ -47,8 +47,9 @@ bool write_atomic(const std::string& path, const std::string& text, std::string&
 // of the file its name leads to (a symbolic link is followed and stays in place), and only
 // when all are complete are they renamed into place, in order; when one cannot be written,
 // the temporary files are removed and no file is replaced. A name that leads to a folder, a
-// device, a FIFO or a write-protected file is refused before anything is written. A replaced file keeps its
-// permissions. `error` says which files were replaced when a rename fails part-way.
+// device, a FIFO or a write-protected file is refused before anything is written. A replaced
+// file keeps its permissions. `error` says which files were replaced when a rename fails
+// part-way.
 bool write_all_atomic(const std::vector<std::pair<std::string, std::string>>& files,
                       std::string& error);
 

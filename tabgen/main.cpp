@@ -81,9 +81,6 @@ void summary(const tabgen::Material& m, const tabgen::Generated& g) {
     }
 }
 
-}  // namespace
-
-namespace {
 int run(int argc, char** argv) {
     const int stdout_closed = guard_standard_streams();
     // Beyond a file-size limit (ulimit -f) a write fails with EFBIG and nothing is replaced,

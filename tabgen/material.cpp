@@ -454,9 +454,8 @@ bool parse_material(std::string_view text, Material& m, std::string& error) {
             return false;
         }
         if (!(m.etop > v.energy + 20 * m.deltae)) {
-            error = "valley " + v.name + " varshni: its edge would lie at "
-                    + std::to_string(v.energy) + " eV" + at
-                    + ", less than 20 energy steps below etop";
+            error = "valley " + v.name + " varshni: its edge would lie at " + short_number(v.energy)
+                    + " eV" + at + ", less than 20 energy steps below etop";
             return false;
         }
     }
